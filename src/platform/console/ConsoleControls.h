@@ -1,0 +1,89 @@
+#pragma once
+
+#include "platform/Controls.h"
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+// The window's controls for a terminal: the file list goes to standard output, the
+// message boxes and the progress bar to standard error, and the dialogs are
+// answered from the command line.
+namespace tren::platform::console {
+
+class ConsoleWindow final : public Window {
+public:
+    ConsoleWindow(std::ostream& messages, std::string folder)
+        : messages_(messages), folder_(std::move(folder)) {}
+    void MsgBox(const std::string& text, MessageStyle style, const std::string& title) override;
+    std::string ChooseFolder(const std::string& title) override;
+
+private:
+    std::ostream& messages_;
+    std::string folder_;
+};
+
+class ConsoleTextBox final : public TextBox {
+public:
+    std::string Text() const override { return text_; }
+    void SetText(const std::string& text) override { text_ = text; }
+
+private:
+    std::string text_;
+};
+
+class ConsoleListBox final : public ListBox {
+public:
+    explicit ConsoleListBox(std::ostream& lines) : lines_(lines) {}
+    void Clear() override { last_.clear(); }
+    void AddItem(const std::string& text) override;
+    const std::string& LastItem() const { return last_; }
+
+private:
+    std::ostream& lines_;
+    std::string last_;
+};
+
+class ConsoleComboBox final : public ComboBox {
+public:
+    void AddItem(const std::string& text) override { entries_.push_back(text); }
+    int ListIndex() const override { return index_; }
+    void SetListIndex(int index) override;
+    int ListCount() const override { return static_cast<int>(entries_.size()); }
+    std::string Text() const override;
+
+private:
+    std::vector<std::string> entries_;
+    int index_ = -1;
+};
+
+// Draws itself on a terminal only; otherwise it just keeps its values.
+class ConsoleProgressBar final : public ProgressBar {
+public:
+    ConsoleProgressBar(std::ostream& terminal, bool visible)
+        : terminal_(terminal), visible_(visible) {}
+    void SetMin(float value) override { min_ = value; }
+    void SetMax(float value) override { max_ = value; }
+    float Max() const override { return max_; }
+    void SetValue(float value) override;
+    float Value() const override { return value_; }
+
+private:
+    std::ostream& terminal_;
+    bool visible_;
+    float min_ = 0;
+    float max_ = 100;
+    float value_ = 0;
+};
+
+// The open dialog answered with the path given on the command line.
+class ConsoleDialog final : public CommonDialog {
+public:
+    explicit ConsoleDialog(std::string path) : path_(std::move(path)) {}
+    OpenChoice ShowOpen(const std::string& dialogTitle, const std::string& filter) override;
+
+private:
+    std::string path_;
+};
+
+} // namespace tren::platform::console
