@@ -1,0 +1,441 @@
+#include "window/frmTren.h"
+
+#include "support/TempFolder.h"
+#include "window/ScriptedForm.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+namespace tren::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::int64_t MB = 1000000;
+constexpr int Size5M = 0, Size3M = 1, Size144M = 2, Size1M = 3, Size500K = 4;
+const std::int64_t PieceSizes[] = {5 * MB, 3 * MB, 1440000, MB, 500000};
+
+// Every test runs with its own home, so that the default destination is a
+// temporary folder too.
+class FormTest : public testing::Test {
+protected:
+    TempFolder home, in, out;
+    std::optional<std::string> savedHome;
+    ScriptedForm ui;
+
+    FormTest() {
+        if (const char* h = std::getenv("HOME"))
+            savedHome = h;
+        ::setenv("HOME", home.Path().c_str(), 1);
+    }
+    ~FormTest() override {
+        if (savedHome)
+            ::setenv("HOME", savedHome->c_str(), 1);
+        else
+            ::unsetenv("HOME");
+    }
+
+    std::string Source(const std::string& name, const Bytes& bytes) {
+        WriteFile(in / name, bytes);
+        return in / name;
+    }
+    // A source of any length without writing its bytes: the holes read as zeros.
+    std::string SparseSource(const std::string& name, std::int64_t length) {
+        WriteFile(in / name, {});
+        fs::resize_file(in / name, static_cast<std::uintmax_t>(length));
+        return in / name;
+    }
+
+    void Tren(const std::string& source, int sizeIndex, const std::string& folder) {
+        ui.SelectSize(sizeIndex);
+        ui.AnswerOpen(source);
+        ui.AnswerFolder(folder);
+        ui.log.clear();
+        ui.form.fltbTren_Click();
+    }
+    void Build(const std::string& header, const std::string& folder) {
+        ui.AnswerOpen(header);
+        ui.AnswerFolder(folder);
+        ui.log.clear();
+        ui.form.fltbBuild_Click();
+    }
+
+    static Lines Entries(const std::string& folder) {
+        Lines names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+struct TrenCase {
+    const char* name;
+    int sizeIndex;
+    std::int64_t length;
+    int pieces;               // 0 when refused
+    std::int64_t lastPiece;   // bytes in the last data piece
+    Lines boxes;              // "TITLE|STYLE|TEXT"
+    Lines progress;           // when not empty, the whole sequence
+    Bytes header;             // when not empty, the header piece's bytes
+};
+
+class TrenTest : public FormTest, public testing::WithParamInterface<TrenCase> {};
+
+TEST_P(TrenTest, CutsOrRefusesTheSource) {
+    const auto& c = GetParam();
+    const std::string source = SparseSource("data.bin", c.length);
+    Tren(source, c.sizeIndex, out.Path());
+
+    EXPECT_EQ(ui.Boxes(), c.boxes);
+    if (!c.progress.empty())
+        EXPECT_EQ(ui.Progress(), c.progress);
+    if (c.pieces == 0) {
+        EXPECT_EQ(ui.log.front(), "clear");
+        EXPECT_TRUE(ui.ListLines().empty());
+        EXPECT_TRUE(Entries(out.Path()).empty());
+        return;
+    }
+    Lines expected;
+    const std::int64_t piece = PieceSizes[c.sizeIndex];
+    for (int i = 1; i <= c.pieces; ++i)
+        expected.push_back(out / ("data.bin.tr" + std::to_string(i)) + " [" +
+                           std::to_string(i < c.pieces ? piece : c.lastPiece) + " bytes]");
+    expected.push_back(out / "data.bin.tr0 [10 bytes]");
+    expected.push_back("Finish Trening successfully");
+    EXPECT_EQ(ui.ListLines(), expected);
+    EXPECT_EQ(Entries(out.Path()).size(), static_cast<std::size_t>(c.pieces) + 1);
+    const Bytes header = ReadFile(out / "data.bin.tr0");
+    if (!c.header.empty())
+        EXPECT_EQ(header, c.header);
+    EXPECT_EQ(header[0], c.pieces);
+    EXPECT_EQ(header[9], c.sizeIndex + 1);
+}
+
+const Lines NoBoxes;
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, TrenTest,
+    testing::Values(
+        TrenCase{"one_byte_over_the_piece_size", Size144M, 1440001, 2, 1, NoBoxes,
+                 {"max 3", "value 1", "value 2", "value 3", "value 0"},
+                 {2, 1, 0, 0, 0, 0, 0, 0, 0, 3}},
+        TrenCase{"exact_multiple", Size1M, 3 * MB, 3, MB, NoBoxes,
+                 {"max 5", "value 1", "value 2", "value 3", "value 4", "value 5", "value 0"},
+                 {3, 0, 0, 0, 0, 0, 0, 1, 0, 4}},
+        TrenCase{"documented_example", Size144M, 3500000, 3, 620000, NoBoxes, {},
+                 {3, 0, 0, 0, 0, 2, 6, 0, 0, 3}},
+        TrenCase{"largest_piece_size", Size5M, 10 * MB + 1, 3, 1, NoBoxes, {}, {}},
+        TrenCase{"254_full_pieces_and_a_partial_one", Size500K, 254 * 500000 + 1, 255, 1, NoBoxes,
+                 {}, {}},
+        TrenCase{"exactly_255_full_pieces", Size500K, 255 * 500000, 255, 500000, NoBoxes, {},
+                 {255, 0, 0, 0, 0, 0, 5, 0, 0, 5}},
+        TrenCase{"source_as_long_as_a_piece", Size144M, 1440000, 0, 0,
+                 {"Trenning Warnning|64|file is too small for Trening"}, {}, {}},
+        TrenCase{"empty_source", Size500K, 0, 0, 0,
+                 {"Trenning Warnning|64|file is too small for Trening"}, {}, {}},
+        TrenCase{"a_256th_piece_would_be_needed", Size500K, 255 * 500000 + 1, 0, 0,
+                 {"Trenning Error|48|Multiple size is too large... sorry..."}, {}, {}},
+        TrenCase{"two_gibibytes", Size5M, std::int64_t{1} << 31, 0, 0,
+                 {"Trenning Error|48|Multiple size is too large... sorry..."}, {}, {}},
+        // Cut from a 32-bit length this would pass as a small file.
+        TrenCase{"length_that_wraps_in_32_bits", Size144M, (std::int64_t{1} << 32) + 1440001, 0, 0,
+                 {"Trenning Error|48|Multiple size is too large... sorry..."}, {}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class RoundTripTest : public FormTest, public testing::WithParamInterface<int> {};
+
+TEST_P(RoundTripTest, BuildsTheSourceBackAndSelectsItsSize) {
+    const int sizeIndex = GetParam();
+    const std::int64_t piece = PieceSizes[sizeIndex];
+    const Bytes bytes = RandomBytes(static_cast<std::size_t>(2 * piece + 12345), 11);
+    Tren(Source("round trip.bin", bytes), sizeIndex, out.Path());
+    ASSERT_EQ(ui.ListLines().back(), "Finish Trening successfully") << ui.Boxes().front();
+
+    ui.SelectSize((sizeIndex + 1) % 5);
+    TempFolder rebuilt;
+    Build(out / "round trip.bin.tr0", rebuilt.Path());
+    EXPECT_EQ(ui.ListLines(),
+              (Lines{rebuilt / "round trip.bin" + " [" + std::to_string(bytes.size()) + " bytes]",
+                     "Finish building successfully"}));
+    EXPECT_EQ(ui.Progress(), (Lines{"max 4", "value 1", "value 2", "value 3", "value 4", "value 0"}));
+    EXPECT_TRUE(ReadFile(rebuilt / "round trip.bin") == bytes);
+    EXPECT_EQ(ui.combo.ListIndex(), sizeIndex);
+    EXPECT_EQ(ui.form.PieceSize, piece);
+    EXPECT_EQ(Entries(rebuilt.Path()), Lines{"round trip.bin"});
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySize, RoundTripTest,
+                         testing::Values(Size5M, Size3M, Size144M, Size1M, Size500K),
+                         [](const auto& info) {
+                             return std::string(
+                                 Lines{"5M", "3M", "1_44M", "1M", "500K"}[info.param]);
+                         });
+
+// A set of three 500K pieces with a last piece of 1000 bytes, and header bytes
+// to put in place of its own.
+class DamagedSetTest : public FormTest {
+protected:
+    Bytes source = RandomBytes(2 * 500000 + 1000, 5);
+
+    void MakeSet() {
+        Tren(Source("set.bin", source), Size500K, in.Path());
+        ASSERT_EQ(ui.ListLines().back(), "Finish Trening successfully");
+        ui.SelectSize(Size144M);
+    }
+};
+
+struct HeaderCase {
+    const char* name;
+    Bytes header;
+    bool accepted;
+};
+
+class HeaderCheckTest : public DamagedSetTest, public testing::WithParamInterface<HeaderCase> {};
+
+TEST_P(HeaderCheckTest, RefusesADamagedHeaderBeforeAskingAnything) {
+    MakeSet();
+    WriteFile(in / "set.bin.tr0", GetParam().header);
+    if (GetParam().accepted) {
+        Build(in / "set.bin.tr0", out.Path());
+        EXPECT_EQ(ui.ListLines().back(), "Finish building successfully");
+        EXPECT_TRUE(ReadFile(out / "set.bin") == source);
+        return;
+    }
+    ui.AnswerOpen(in / "set.bin.tr0");
+    ui.log.clear();
+    ui.form.fltbBuild_Click();
+    const int count = GetParam().header.empty() ? 0 : GetParam().header[0];
+    EXPECT_EQ(ui.log, (Lines{"clear", "max " + std::to_string(count + 1), "value 1",
+                             "box Building Error|48|Wrong version or corrupted file"}));
+    EXPECT_EQ(ui.combo.ListIndex(), Size144M);
+    EXPECT_EQ(ui.form.PieceSize, 1440000);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, HeaderCheckTest,
+    testing::Values(HeaderCase{"size_code_0", {3, 0, 0, 0, 1, 0, 0, 0, 0, 0}, false},
+                    HeaderCase{"size_code_6", {3, 0, 0, 0, 1, 0, 0, 0, 0, 6}, false},
+                    HeaderCase{"digit_byte_above_9", {3, 0, 0, 10, 0, 0, 0, 0, 0, 5}, false},
+                    HeaderCase{"piece_count_0", {0, 0, 0, 0, 1, 0, 0, 0, 0, 5}, false},
+                    HeaderCase{"last_piece_size_0", {3, 0, 0, 0, 0, 0, 0, 0, 0, 5}, false},
+                    HeaderCase{"short_header_piece", {3, 0, 0, 0, 1}, false},
+                    HeaderCase{"empty_header_piece", {}, false},
+                    HeaderCase{"long_header_piece", {3, 0, 0, 0, 1, 0, 0, 0, 0, 5, 7, 7}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct PieceCase {
+    const char* name;
+    int piece;
+    std::int64_t length; // -1: the piece is removed
+    const char* box;     // with PATH for the piece's path; "" when the set builds
+};
+
+class PieceCheckTest : public DamagedSetTest, public testing::WithParamInterface<PieceCase> {};
+
+TEST_P(PieceCheckTest, RefusesAMissingOrShortPieceAndIgnoresATail) {
+    const auto& c = GetParam();
+    MakeSet();
+    const std::string piece = in / ("set.bin.tr" + std::to_string(c.piece));
+    if (c.length < 0)
+        fs::remove(piece);
+    else
+        fs::resize_file(piece, static_cast<std::uintmax_t>(c.length));
+    std::string box = c.box;
+    if (box.empty())
+        ui.AnswerFolder(out.Path());
+    ui.AnswerOpen(in / "set.bin.tr0");
+    ui.log.clear();
+    ui.form.fltbBuild_Click();
+
+    if (box.empty()) {
+        EXPECT_TRUE(ui.Boxes().empty());
+        EXPECT_EQ(ui.ListLines().back(), "Finish building successfully");
+        EXPECT_TRUE(ReadFile(out / "set.bin") == source);
+        return;
+    }
+    box.replace(box.find("PATH"), 4, piece);
+    EXPECT_EQ(ui.Boxes(), Lines{box});
+    EXPECT_TRUE(ui.ListLines().empty());
+    EXPECT_TRUE(Entries(out.Path()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pieces, PieceCheckTest,
+    testing::Values(
+        PieceCase{"missing_middle_piece", 2, -1, "Building Error|48|Piece file is missing: PATH"},
+        PieceCase{"short_first_piece", 1, 499999,
+                  "Building Error|48|Piece file is too short: PATH holds 499999 bytes, the set "
+                  "needs 500000"},
+        PieceCase{"short_last_piece", 3, 0,
+                  "Building Error|48|Piece file is too short: PATH holds 0 bytes, the set needs 1000"},
+        PieceCase{"stale_tail_on_a_piece", 1, 600000, ""},
+        PieceCase{"stale_tail_on_the_last_piece", 3, 5000, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A disk that fills up part way, on both roads the bytes can take.
+class FullDiskTest : public DamagedSetTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(FullDiskTest, TrenningStopsAtTheFailingPieceAndWritesNoHeader) {
+    ui.runTime.KernelCopy = GetParam();
+    ui.runTime.WriteBudget = 500000 + 10;
+    Tren(Source("set.bin", source), Size500K, out.Path());
+
+    EXPECT_EQ(ui.ListLines(), (Lines{out / "set.bin.tr1 [500000 bytes]",
+                                     "Terminate Trening during error"}));
+    const Lines boxes = ui.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("tren|48|Cannot write " + out / "set.bin.tr2" + ": Disk full", 0), 0u)
+        << boxes[0];
+    EXPECT_EQ(ui.Progress().back(), "value 0");
+    EXPECT_FALSE(fs::exists(out / "set.bin.tr0"));
+    EXPECT_FALSE(ui.form.PendingError());
+}
+
+TEST_P(FullDiskTest, BuildingLeavesAnExistingFileAsItWas) {
+    MakeSet();
+    const Bytes old = RandomBytes(3000000, 9);
+    WriteFile(out / "set.bin", old);
+    ui.runTime.KernelCopy = GetParam();
+    ui.runTime.WriteBudget = 700000;
+    Build(in / "set.bin.tr0", out.Path());
+
+    EXPECT_EQ(ui.ListLines(), Lines{"Terminate building during error"});
+    ASSERT_EQ(ui.Boxes().size(), 1u);
+    EXPECT_NE(ui.Boxes()[0].find("Disk full"), std::string::npos);
+    EXPECT_TRUE(ReadFile(out / "set.bin") == old);
+    EXPECT_EQ(Entries(out.Path()), Lines{"set.bin"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, FullDiskTest, testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "kernel" : "buffer"; });
+
+TEST_F(DamagedSetTest, ALongerDestinationEndsUpExactlyAsLongAsTheSource) {
+    MakeSet();
+    WriteFile(out / "set.bin", Bytes(4000000, 0xEE));
+    Build(in / "set.bin.tr0", out.Path());
+    EXPECT_TRUE(ReadFile(out / "set.bin") == source);
+    EXPECT_EQ(ui.ListLines().front(), out / "set.bin [1001000 bytes]");
+}
+
+TEST_F(DamagedSetTest, ALinkedDestinationIsReplacedAtItsTarget) {
+    MakeSet();
+    TempFolder elsewhere;
+    WriteFile(elsewhere / "real.bin", Bytes(10, 1));
+    fs::create_symlink(elsewhere / "real.bin", out / "set.bin");
+    Build(in / "set.bin.tr0", out.Path());
+    EXPECT_TRUE(fs::is_symlink(out / "set.bin"));
+    EXPECT_TRUE(ReadFile(elsewhere / "real.bin") == source);
+    EXPECT_EQ(Entries(elsewhere.Path()), Lines{"real.bin"});
+}
+
+TEST_F(FormTest, LongerOldPiecesAreCutToTheNewLength) {
+    WriteFile(out / "data.bin.tr1", Bytes(2000000, 0xEE));
+    WriteFile(out / "data.bin.tr0", Bytes(100, 0xEE));
+    Tren(SparseSource("data.bin", 1440001), Size144M, out.Path());
+    EXPECT_EQ(fs::file_size(out / "data.bin.tr1"), 1440000u);
+    EXPECT_EQ(fs::file_size(out / "data.bin.tr0"), 10u);
+}
+
+TEST_F(FormTest, CancellingTheOpenDialogChangesNothing) {
+    ui.text.text = "/some/earlier.tr0";
+    for (auto click : {&frmTren::fltbTren_Click, &frmTren::fltbBuild_Click}) {
+        ui.AnswerOpen("");
+        ui.log.clear();
+        (ui.form.*click)();
+        EXPECT_TRUE(ui.log.empty());
+        EXPECT_EQ(ui.text.text, "/some/earlier.tr0");
+    }
+    EXPECT_EQ(ui.dialog.shown, (Lines{"Select the file to tren|All Files (*.*)|*.*",
+                                      "Select the trening files to build|Tren Files (*.tr0)|*.tr0"}));
+}
+
+TEST_F(FormTest, AMissingFileGetsOneMessage) {
+    const std::pair<void (frmTren::*)(), const char*> handlers[] = {
+        {&frmTren::fltbTren_Click, "Trenning Error"}, {&frmTren::fltbBuild_Click, "Building Error"}};
+    for (const auto& [click, title] : handlers) {
+        ui.AnswerOpen(in / "missing.tr0");
+        ui.log.clear();
+        (ui.form.*click)();
+        EXPECT_EQ(ui.log, (Lines{"clear", "box " + std::string(title) + "|48|File is not exist."}));
+        EXPECT_EQ(ui.text.text, in / "missing.tr0");
+    }
+}
+
+TEST_F(FormTest, NoFolderChosenMeansTheUsersTempFolder) {
+    const Bytes bytes = RandomBytes(1440001, 3);
+    Tren(Source("a.b.c", bytes), Size144M, "");
+    EXPECT_EQ(ui.ListLines().front(), home / "TEMP/a.b.c.tr1 [1440000 bytes]");
+    EXPECT_EQ(fs::status(home / "TEMP").permissions() & fs::perms::others_write, fs::perms::none);
+
+    // The second run finds the folder there.
+    Build(home / "TEMP/a.b.c.tr0", "");
+    EXPECT_EQ(ui.ListLines().front(), home / "TEMP/a.b.c [1440001 bytes]");
+}
+
+TEST_F(FormTest, ATempFolderThatCannotBeMadeStopsTheRun) {
+    WriteFile(home / "TEMP", {1});
+    Tren(SparseSource("x", 1440001), Size144M, "");
+    EXPECT_EQ(ui.ListLines(), Lines{"Terminate Trening during error"});
+    ASSERT_EQ(ui.Boxes().size(), 1u);
+    EXPECT_EQ(ui.Boxes()[0].rfind("tren|48|Cannot create the folder " + home / "TEMP", 0), 0u);
+}
+
+TEST_F(FormTest, TheHeaderRecordsTheSizeUsedNotTheTextShown) {
+    ui.SelectSize(Size500K);
+    ui.combo.Type("5M Bytes"); // typed, not chosen: no click
+    EXPECT_EQ(ui.form.PieceSize, 500000);
+    ui.AnswerOpen(SparseSource("typed", 1000001));
+    ui.AnswerFolder(out.Path());
+    ui.form.fltbTren_Click();
+    EXPECT_EQ(ReadFile(out / "typed.tr0"), (Bytes{3, 1, 0, 0, 0, 0, 0, 0, 0, 5}));
+}
+
+TEST_F(FormTest, ChoosingAnEntrySetsThePieceSize) {
+    EXPECT_EQ(ui.combo.entries,
+              (Lines{"5M Bytes", "3M Bytes", "1.44M Bytes", "1M Bytes", "500K Bytes"}));
+    EXPECT_EQ(ui.combo.ListIndex(), Size144M);
+    EXPECT_EQ(ui.progress.min, 0);
+    for (int i : {Size500K, Size5M, Size1M, Size3M, Size144M}) {
+        ui.SelectSize(i);
+        EXPECT_EQ(ui.form.PieceSize, PieceSizes[i]);
+    }
+}
+
+TEST_F(FormTest, EmptyPathsAreRefusedByTheOperations) {
+    ui.form.TrenFile("");
+    ui.form.BuildFile("");
+    EXPECT_EQ(ui.Boxes(), (Lines{"Trenning Error|48|No file to Tren", "tren|0|No file to build"}));
+}
+
+TEST_F(FormTest, FileExistsIsFalseOnlyForAMissingFile) {
+    WriteFile(in / "file", {1});
+    const std::pair<std::string, bool> table[] = {
+        {in / "file", true},
+        {in / "missing", false},
+        {in / "nowhere/missing", false},
+        // Not found for another reason: it fails later with that reason.
+        {in / "file/below", true},
+    };
+    for (const auto& [path, exists] : table)
+        EXPECT_EQ(ui.form.FileExists(path), exists) << path;
+}
+
+TEST_F(FormTest, AHeaderPieceNamedTooShortStopsTheBuild) {
+    const Bytes bytes = RandomBytes(1440001, 4);
+    Tren(Source("ab", bytes), Size144M, in.Path());
+    fs::rename(in / "ab.tr0", in / ".tr0");
+    fs::rename(in / "ab.tr1", in / ".tr1");
+    fs::rename(in / "ab.tr2", in / ".tr2");
+    Build(in / ".tr0", out.Path());
+    EXPECT_EQ(ui.ListLines(), Lines{"Terminate building during error"});
+    EXPECT_TRUE(Entries(out.Path()).empty());
+}
+
+} // namespace
+} // namespace tren::test
