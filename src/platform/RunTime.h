@@ -13,9 +13,21 @@ struct Replacement {
     std::string Target;
 };
 
+// The directory-entry lookup, on its own so that path routines can be tried
+// against a table of names.
+class EntryLookup {
+public:
+    virtual ~EntryLookup() = default;
+    // The stored name of the directory entry that path names, or "" when no entry
+    // of the kinds in attributes matches. Attributes as the old run-time library
+    // numbered them: 0 matches ordinary files only, 2 adds hidden ones, 4 system
+    // ones, 16 folders. Throws when the path cannot be examined at all.
+    virtual std::string LookUpEntry(const std::string& path, int attributes) = 0;
+};
+
 // The run-time library's file and process services. Every failure is thrown as
 // tren::RunTimeError, with the path it concerns. Paths are byte strings.
-class RunTime {
+class RunTime : public EntryLookup {
 public:
     virtual ~RunTime() = default;
 
@@ -49,6 +61,8 @@ public:
     virtual void CommitReplacement(const Replacement& replacement) = 0;
     virtual void DiscardReplacement(const Replacement& replacement) noexcept = 0;
 
+    // The full path of the running program file.
+    virtual std::string ProgramPath() = 0;
     // The user's own folder, without a trailing separator.
     virtual std::string HomeFolder() = 0;
     virtual std::string CurrentDirectory() = 0;

@@ -36,6 +36,10 @@ public:
     void DiscardReplacement(const platform::Replacement& replacement) noexcept override {
         real_.DiscardReplacement(replacement);
     }
+    std::string LookUpEntry(const std::string& path, int attributes) override {
+        return real_.LookUpEntry(path, attributes);
+    }
+    std::string ProgramPath() override { return real_.ProgramPath(); }
     std::string HomeFolder() override { return real_.HomeFolder(); }
     std::string CurrentDirectory() override { return real_.CurrentDirectory(); }
 

@@ -265,6 +265,38 @@ void PosixRunTime::DiscardReplacement(const Replacement& replacement) noexcept {
     ::unlink(replacement.Temporary.c_str());
 }
 
+std::string PosixRunTime::LookUpEntry(const std::string& path, int attributes) {
+    constexpr int Hidden = 2;
+    constexpr int Folder = 16;
+    if (path.empty())
+        throw RunTimeError(ErrorCode::InvalidArgument, "Cannot look up", path, "no name given");
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return {};
+        Fail(errno, "Cannot look up", path);
+    }
+    // There are no short names here: an entry's stored name is the one asked for.
+    // A name beginning with a dot is what this system calls hidden.
+    const std::string name = FileNameOf(path);
+    const bool hidden = !name.empty() && name.front() == '.';
+    if ((hidden && !(attributes & Hidden)) || (S_ISDIR(st.st_mode) && !(attributes & Folder)))
+        return {};
+    return name;
+}
+
+std::string PosixRunTime::ProgramPath() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0)
+            Fail(errno, "Cannot find the program file", "/proc/self/exe");
+        if (static_cast<std::size_t>(n) < buffer.size())
+            return std::string(buffer.data(), static_cast<std::size_t>(n));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
 std::string PosixRunTime::HomeFolder() {
     std::string home;
     if (const char* env = std::getenv("HOME"); env && *env)

@@ -24,6 +24,8 @@ public:
     Replacement BeginReplacement(const std::string& destination) override;
     void CommitReplacement(const Replacement& replacement) override;
     void DiscardReplacement(const Replacement& replacement) noexcept override;
+    std::string LookUpEntry(const std::string& path, int attributes) override;
+    std::string ProgramPath() override;
     std::string HomeFolder() override;
     std::string CurrentDirectory() override;
 };

@@ -1,0 +1,162 @@
+#include "shell/MFileAssociations.h"
+
+#include "engine/RunTimeError.h"
+#include "platform/ClassStore.h"
+#include "platform/Controls.h"
+#include "platform/Paths.h"
+#include "platform/RunTime.h"
+
+#include <string_view>
+
+namespace tren::MFileAssociations {
+
+using platform::MessageStyle;
+using platform::RootKey;
+
+namespace {
+
+bool errorReporting = false;
+
+// The nine characters no extension may hold.
+constexpr std::string_view ForbiddenCharacters = "\\/:*?<>|\"";
+// The longest text the old run-time's string loops could count through.
+constexpr std::size_t LongestExtension = 32767;
+
+constexpr int AnyOrdinaryFile = 0;
+constexpr int AnyEntry = 54; // hidden, system, folder and archive entries too
+
+void Show(Services& services, const std::string& text) {
+    services.Window.MsgBox(text, MessageStyle::Critical, MessageTitle);
+}
+
+std::string TrimBlanks(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+} // namespace
+
+bool ErrorReporting() { return errorReporting; }
+
+bool CreateFileAssociation(Services& services, std::string ext, const std::string& className,
+                           const std::string& description, const std::string& verb,
+                           const std::string& appPath, std::string params, IconSetting setIcon,
+                           const std::string& iconPath, Reporting showErrors) {
+    errorReporting = showErrors == Reporting::Show;
+    try {
+        if (services.Lookup.LookUpEntry(appPath, AnyOrdinaryFile).empty()) {
+            if (errorReporting)
+                Show(services, "The application path '" + appPath + "' cannot be found.");
+            return false;
+        }
+        if (ext.empty())
+            throw RunTimeError(ErrorCode::InvalidArgument, "Cannot register", "",
+                               "no file extension");
+        if (ext.front() != '.')
+            ext.insert(0, 1, '.');
+        if (ext.size() > LongestExtension)
+            throw RunTimeError(ErrorCode::Overflow, "Cannot register", "", "extension too long");
+        if (ext.find_first_of(ForbiddenCharacters) != std::string::npos) {
+            if (errorReporting)
+                Show(services, "The file extension '" + ext + "' contains an illegal char (" +
+                                   std::string(ForbiddenCharacters) + ").");
+            return false;
+        }
+        if (!params.empty())
+            params = " " + TrimBlanks(params);
+
+        const std::string commandKey = className + "\\shell\\" + verb + "\\command";
+        CreateRegKey(services, RootKey::ClassesRoot, ext);
+        CreateRegKey(services, RootKey::ClassesRoot, commandKey);
+        if (setIcon == IconSetting::Set) {
+            const std::string iconKey = className + "\\DefaultIcon";
+            CreateRegKey(services, RootKey::ClassesRoot, iconKey);
+            SetKeyDefaultValue(services, RootKey::ClassesRoot, iconKey,
+                               TrimBlanks(iconPath.empty() ? appPath + ",0" : iconPath));
+        }
+        SetKeyDefaultValue(services, RootKey::ClassesRoot, ext, className);
+        SetKeyDefaultValue(services, RootKey::ClassesRoot, className, description);
+        SetKeyDefaultValue(services, RootKey::ClassesRoot, commandKey, appPath + params + " %1");
+        services.Store.Publish();
+        return true;
+    } catch (const RunTimeError&) {
+        if (errorReporting)
+            Show(services,
+                 "An error occured while attempting to create the file extension '" + ext + "'.");
+        return false;
+    }
+}
+
+bool CreateRegKey(Services& services, RootKey hKey, const std::string& subKey) {
+    if (services.Store.CreateKey(hKey, subKey))
+        return true;
+    if (errorReporting)
+        Show(services, "An error occured while attempting to to create a registery key.");
+    return false;
+}
+
+bool SetKeyDefaultValue(Services& services, RootKey hKey, const std::string& subKey,
+                        const std::string& value) {
+    switch (services.Store.SetDefaultValue(hKey, subKey, value)) {
+    case platform::SetOutcome::Done:
+        return true;
+    case platform::SetOutcome::CannotOpen:
+        if (errorReporting)
+            Show(services, "An error occured while attempting to access the registery.");
+        return false;
+    case platform::SetOutcome::CannotSet:
+        if (errorReporting)
+            Show(services, "An error occured while attempting to set key default value.");
+        return false;
+    }
+    return false;
+}
+
+std::string GetLongPath(const std::string& path, platform::EntryLookup& lookup) {
+    constexpr char Separator = platform::PathSeparator;
+    if (path.empty())
+        return {};
+    std::string s = path;
+    const bool trailingSeparator = s.back() == Separator;
+    if (trailingSeparator)
+        s.pop_back();
+
+    std::string result;
+    try {
+        if (s.find(Separator) == std::string::npos) {
+            result = lookup.LookUpEntry(s, AnyEntry);
+        } else {
+            // The last component first: when it is not there, the path is given back
+            // as it came.
+            result = lookup.LookUpEntry(s, AnyEntry);
+            if (result.empty())
+                return path;
+            s.resize(s.rfind(Separator));
+            // A parent that cannot be looked up, or has no stored name, keeps the name
+            // it was given: dropping it would name another file.
+            while (s.find(Separator) != std::string::npos) {
+                const std::size_t cut = s.rfind(Separator);
+                std::string name;
+                try {
+                    name = lookup.LookUpEntry(s, AnyEntry);
+                } catch (const RunTimeError&) {
+                }
+                if (name.empty())
+                    name = s.substr(cut + 1);
+                result = name + Separator + result;
+                s.resize(cut);
+            }
+            // The first component, such as a drive, is taken as it stands.
+            result = s + Separator + result;
+        }
+    } catch (const RunTimeError&) {
+        result.clear();
+    }
+    if (trailingSeparator)
+        result += Separator;
+    return result;
+}
+
+} // namespace tren::MFileAssociations

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tren::platform {
+class Window;
+class ClassStore;
+class EntryLookup;
+enum class RootKey : std::uint32_t;
+} // namespace tren::platform
+
+// Registers file types with the shell: an extension tied to a class, its icon
+// and a verb that opens it with a program. The algorithm is the same on every
+// platform; only the store behind CreateRegKey and SetKeyDefaultValue differs.
+namespace tren::MFileAssociations {
+
+enum class IconSetting { Omit, Set };
+enum class Reporting { Silent, Show };
+
+// What the module reaches: message boxes, the store of classes and the
+// directory-entry lookup.
+struct Services {
+    platform::Window& Window;
+    platform::ClassStore& Store;
+    platform::EntryLookup& Lookup;
+};
+
+inline constexpr const char* MessageTitle = "DLL/OCX Register";
+
+// True when it went through all its steps, also when single store steps failed;
+// false when it stopped early. Failures are shown only with Reporting::Show.
+bool CreateFileAssociation(Services& services, std::string ext, const std::string& className,
+                           const std::string& description, const std::string& verb,
+                           const std::string& appPath, std::string params, IconSetting setIcon,
+                           const std::string& iconPath, Reporting showErrors);
+
+bool CreateRegKey(Services& services, platform::RootKey hKey, const std::string& subKey);
+bool SetKeyDefaultValue(Services& services, platform::RootKey hKey, const std::string& subKey,
+                        const std::string& value);
+
+// Whether the two routines above show their failures: set by the latest
+// CreateFileAssociation, false before the first.
+bool ErrorReporting();
+
+// The path with the stored (long) name of each of its components. Shows nothing:
+// a path whose last component is not there comes back unchanged, a bare name
+// that is not there comes back empty.
+std::string GetLongPath(const std::string& path, platform::EntryLookup& lookup);
+
+} // namespace tren::MFileAssociations
