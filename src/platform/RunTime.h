@@ -11,6 +11,12 @@ namespace tren::platform {
 struct Replacement {
     std::string Temporary;
     std::string Target;
+    // A device or other special file is written where it stands, as a plain write
+    // would; it is never renamed over.
+    bool InPlace = false;
+    // An existing file is replaced, so the new one is flushed to the disk before it
+    // takes the old one's place.
+    bool Replaces = false;
 };
 
 // The directory-entry lookup, on its own so that path routines can be tried
@@ -56,8 +62,10 @@ public:
     // A new, empty temporary file in the folder of the file the destination names
     // (a symbolic link is followed to its target). Fails as writing the
     // destination itself would when an existing destination may not be written.
+    // Write the image into Temporary.
     virtual Replacement BeginReplacement(const std::string& destination) = 0;
-    // Flushes the temporary file and renames it over the target.
+    // Renames the temporary file over the target, flushing it first when it
+    // replaces an existing file.
     virtual void CommitReplacement(const Replacement& replacement) = 0;
     virtual void DiscardReplacement(const Replacement& replacement) noexcept = 0;
 

@@ -379,6 +379,7 @@ DAMAGES=(
     "piece count 0|setbyte 0 0|$CORRUPT"
     "length digit 10|setbyte 1 10|$CORRUPT"
     "length digit 255|setbyte 8 255|$CORRUPT"
+    "last length 0|setbyte 1 0|$CORRUPT"
     "header 9 bytes|truncate -s 9 m.bin.tr0|$CORRUPT"
     "header empty|: >m.bin.tr0|$CORRUPT"
     "first piece missing|rm m.bin.tr1|^Building Error: Piece file is missing: (.*/)?m\.bin\.tr1$"
@@ -434,6 +435,7 @@ grep -q 'Finish' "$OUT" && bad "success line printed"
 done_case "build: a folder stands at piece 2"
 
 # A full disk: a small tmpfs in a private mount namespace (no real root needed).
+# 1011712 bytes hold the three page-rounded pieces exactly, so only the header fails.
 # tmpfs size | verb | stdout first line (ERE) | stderr ERE
 FULL_DISKS=(
     "700k|tren|^MNT/m\.bin\.tr1 \[500000 bytes\]$|^tren: .*m\.bin\.tr2"
@@ -463,6 +465,33 @@ if unshare -rm true 2>/dev/null; then
     done
 else
     for c in "${FULL_DISKS[@]}"; do skip_case "full disk: ${c%%|*}" "unshare -rm unavailable"; done
+fi
+
+# A full disk behind a link: a private node of the full device (1,7), which a
+# write must reach and fail on, not replace. Root only; the node lives in ROOT.
+# verb | link name in the out folder | stdout first line (ERE) | stderr ERE
+FULL_LINKS=(
+    "tren|m.bin.tr2|^OUT/m\.bin\.tr1 \[500000 bytes\]$|^tren: .*m\.bin\.tr2"
+    "build|m.bin|^Terminate building during error$|^tren: .*m\.bin"
+)
+if mknod "$ROOT/fullnode" c 1 7 2>/dev/null && ! printf x 2>/dev/null >"$ROOT/fullnode"; then
+    for c in "${FULL_LINKS[@]}"; do
+        IFS='|' read -r verb link first errre <<<"$c"
+        w=$ROOT/fulllink && rm -rf "$w" && mkdir -p "$w/o"
+        cp "$G"/m.bin* "$w/"
+        ln -s ../../fullnode "$w/o/$link"
+        if [[ $verb == tren ]]; then run "$w" tren m.bin --size 500K --out o; else run "$w" build m.bin.tr0 --out o; fi
+        expect_rc 1
+        grep -Eq -- "${first/OUT/$w/o}" <(head -n 1 "$OUT") || bad "first stdout line does not match ${first/OUT/$w/o}"
+        [[ $verb == tren ]] && { [[ $(tail -n 1 "$OUT") == "Terminate Trening during error" ]] || bad "last line is not the terminate line"; }
+        grep -q 'Finish' "$OUT" && bad "success line printed"
+        expect_err_re "$errre"
+        [[ -c $ROOT/fullnode ]] || bad "the device node behind the link was replaced by a $(stat -c %F "$ROOT/fullnode")"
+        rm -f "$ROOT/fullnode" && mknod "$ROOT/fullnode" c 1 7
+        done_case "full disk: $verb writes $link through a link to a full device"
+    done
+else
+    for c in "${FULL_LINKS[@]}"; do skip_case "full device link: ${c%%|*}" "cannot make a full device node"; done
 fi
 
 # ---------------------------------------------------------------- summary

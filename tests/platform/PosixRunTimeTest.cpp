@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace tren::platform {
@@ -160,6 +161,26 @@ TEST_F(ReplacementTest, ADiscardedReplacementLeavesTheOldFile) {
     EXPECT_FALSE(fs::exists(replacement.Temporary));
     EXPECT_EQ(ReadFile(folder / "old"), (std::vector<std::uint8_t>{9, 9}));
     EXPECT_EQ(Entries(), 1u);
+}
+
+TEST_F(ReplacementTest, ALinkToADeviceIsWrittenInPlaceNeverReplaced) {
+    // A private device node, so that a fault here cannot touch the system's own.
+    if (::mknod((folder / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "cannot make a device node here";
+    fs::create_directory(folder / "out");
+    fs::create_symlink(folder / "full", folder / "out/image");
+
+    const Replacement replacement = runTime.BeginReplacement(folder / "out/image");
+    EXPECT_TRUE(replacement.InPlace);
+    try {
+        runTime.WriteAt(replacement.Temporary, 0, data);
+        FAIL() << "a full device took the bytes";
+    } catch (const RunTimeError& failure) {
+        EXPECT_EQ(failure.Code(), ErrorCode::DiskFull);
+    }
+    runTime.DiscardReplacement(replacement);
+    EXPECT_TRUE(fs::is_character_file(folder / "full"));
+    EXPECT_EQ(Entries(), 2u);
 }
 
 } // namespace

@@ -217,12 +217,16 @@ Replacement PosixRunTime::BeginReplacement(const std::string& destination) {
     const std::string& target = replacement.Target;
 
     struct stat st {};
-    bool exists = false;
     if (::stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             Fail(EISDIR, "Cannot write", target);
         File probe(target, O_WRONLY, "Cannot write");
-        exists = true;
+        if (!S_ISREG(st.st_mode)) {
+            replacement.Temporary = destination;
+            replacement.InPlace = true;
+            return replacement;
+        }
+        replacement.Replaces = true;
     } else if (errno != ENOENT) {
         Fail(errno, "Cannot write", target);
     }
@@ -239,7 +243,7 @@ Replacement PosixRunTime::BeginReplacement(const std::string& destination) {
             Fail(errno, "Cannot write", target);
         // A new file has the usual mode (0666 less the umask, as open gives it); a
         // file that is replaced keeps its own.
-        const bool modeSet = !exists || ::fchmod(fd, st.st_mode & 07777) == 0;
+        const bool modeSet = !replacement.Replaces || ::fchmod(fd, st.st_mode & 07777) == 0;
         const int error = errno;
         ::close(fd);
         if (!modeSet) {
@@ -251,7 +255,11 @@ Replacement PosixRunTime::BeginReplacement(const std::string& destination) {
 }
 
 void PosixRunTime::CommitReplacement(const Replacement& replacement) {
-    {
+    if (replacement.InPlace)
+        return;
+    // Until the new file is on the disk, a crash after the rename could cost the
+    // old one; a new name has nothing to lose and needs no wait for the disk.
+    if (replacement.Replaces) {
         File file(replacement.Temporary, O_WRONLY, "Cannot write");
         if (::fdatasync(file.fd()) != 0 && errno != EINVAL)
             file.Fail(errno);
@@ -262,7 +270,8 @@ void PosixRunTime::CommitReplacement(const Replacement& replacement) {
 }
 
 void PosixRunTime::DiscardReplacement(const Replacement& replacement) noexcept {
-    ::unlink(replacement.Temporary.c_str());
+    if (!replacement.InPlace)
+        ::unlink(replacement.Temporary.c_str());
 }
 
 std::string PosixRunTime::LookUpEntry(const std::string& path, int attributes) {
