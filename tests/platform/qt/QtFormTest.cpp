@@ -1,5 +1,5 @@
-#include "platform/qt/QtControls.h"
 #include "platform/qt/QtForm.h"
+#include "platform/qt/QtControls.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -18,12 +19,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
+#include <QString>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
 #include <functional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -35,7 +38,9 @@ using tren::platform::MessageStyle;
 using tren::platform::OpenChoice;
 using tren::platform::QtForm;
 
-std::string Path(const QString& path) { return tren::platform::PathFromQString(path); }
+std::string Path(const QString& path) {
+    return tren::platform::PathFromQString(path);
+}
 
 QStringList Lines(const QListWidget& list) {
     QStringList lines;
@@ -131,6 +136,10 @@ struct ComboCase {
     const char* text;
 };
 
+void PrintTo(const ComboCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class QtComboBoxTest : public testing::TestWithParam<ComboCase> {};
 
 TEST_P(QtComboBoxTest, RaisesClickOnlyOnChoice) {
@@ -184,6 +193,10 @@ struct MsgBoxCase {
     const char* shownTitle;
 };
 
+void PrintTo(const MsgBoxCase& c, std::ostream* os) {
+    *os << static_cast<int>(c.style);
+}
+
 class QtWindowTest : public testing::TestWithParam<MsgBoxCase> {};
 
 TEST_P(QtWindowTest, MessageBoxShowsStyleAndTitle) {
@@ -222,6 +235,10 @@ struct OpenCase {
     const char* chosen;
 };
 
+void PrintTo(const OpenCase& c, std::ostream* os) {
+    *os << c.filter;
+}
+
 class QtCommonDialogTest : public testing::TestWithParam<OpenCase> {};
 
 TEST_P(QtCommonDialogTest, FilterOffersTheRightFiles) {
@@ -234,17 +251,25 @@ TEST_P(QtCommonDialogTest, FilterOffersTheRightFiles) {
     QSet<QString> offered;
     QString label;
     WhenShown<QFileDialog>([&](QFileDialog* dialog) {
-        dialog->setDirectory(dir.path());
         auto* view = dialog->findChild<QListView*>("listView");
-        auto rows = [view] { return view->model()->rowCount(view->rootIndex()); };
-        // The folder is read in the background; wait until it has been.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return rows() >= GetParam().offered.size(); }));
-        QTest::qWait(50);
-        for (int r = 0; r < rows(); ++r)
-            offered << view->model()->index(r, 0, view->rootIndex()).data().toString();
+        auto* model = qobject_cast<QFileSystemModel*>(view->model());
+        ASSERT_NE(model, nullptr);
+        // The folder is read in the background; filtered names never enter the view.
+        bool loaded = false;
+        QObject::connect(model, &QFileSystemModel::directoryLoaded, dialog,
+                         [&](const QString& path) { loaded = loaded || path == dir.path(); });
+        dialog->setDirectory(dir.path());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return loaded; }));
+        for (int r = 0; r < model->rowCount(view->rootIndex()); ++r)
+            offered << model->index(r, 0, view->rootIndex()).data().toString();
         label = dialog->findChild<QComboBox*>("fileTypeCombo")->currentText();
-        dialog->selectFile(GetParam().chosen);
+        // As a user would: type the name, press Open.
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("fileNameEdit"), GetParam().chosen);
         dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open)->click();
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the open dialog refused the choice";
+            dialog->reject();
+        }
     });
     tren::platform::QtCommonDialog open(&form, DialogHooks{});
     const OpenChoice choice = open.ShowOpen("Select", GetParam().filter);
@@ -260,10 +285,38 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(OpenCase{"All Files (*.*)|*.*", {"noext", "a.txt", "b.tr0"}, "noext"},
                     OpenCase{"Tren Files (*.tr0)|*.tr0", {"b.tr0"}, "b.tr0"}));
 
+// The folder picker: folders only, the chosen one's bytes, "" when cancelled.
+class QtFolderTest : public testing::TestWithParam<bool> {};
+
+TEST_P(QtFolderTest, ChoosesAFolderOrNone) {
+    const bool choose = GetParam();
+    QTemporaryDir parent;
+    const QString folder = parent.filePath(QStringLiteral("St\u00fcck"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    QtForm form;
+    QString title;
+    bool foldersOnly = false;
+    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
+        title = dialog->windowTitle();
+        foldersOnly = dialog->fileMode() == QFileDialog::Directory &&
+                      dialog->testOption(QFileDialog::ShowDirsOnly);
+        dialog->setDirectory(folder);
+        auto* buttons = dialog->findChild<QDialogButtonBox*>("buttonBox");
+        buttons->button(choose ? QDialogButtonBox::Open : QDialogButtonBox::Cancel)->click();
+    });
+    tren::platform::QtWindow window(&form, DialogHooks{});
+    const std::string chosen = window.ChooseFolder("Select directory to tren to...");
+    EXPECT_EQ(title, "Select directory to tren to...");
+    EXPECT_TRUE(foldersOnly);
+    EXPECT_EQ(chosen, choose ? Path(folder) : std::string());
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, QtFolderTest, testing::Bool());
+
 TEST(QtFormTest, TrensAndBuildsThroughTheButtons) {
     QTemporaryDir source, pieces, rebuilt;
     // A non-ASCII name checks that paths keep their bytes.
-    const QString name = QString::fromUtf8("daten-\xc3\xbc.bin");
+    const QString name = QStringLiteral("daten-\u00fc.bin");
     QByteArray data(3500000, Qt::Uninitialized);
     std::mt19937 random(7);
     for (char& byte : data)
@@ -280,7 +333,9 @@ TEST(QtFormTest, TrensAndBuildsThroughTheButtons) {
     QtForm form(DialogHooks{
         [&](const std::string&, const std::string&) { return open; },
         [&](const std::string&) { return folder; },
-        [&](const std::string& text, MessageStyle, const std::string&) { messages.push_back(text); },
+        [&](const std::string& text, MessageStyle, const std::string&) {
+            messages.push_back(text);
+        },
     });
     auto* list = form.findChild<QListWidget*>("lstFiles");
     std::vector<int> progress;
@@ -318,8 +373,8 @@ int main(int argc, char** argv) {
     // Qt writes its settings and caches under these; keep them in a folder of our own.
     QTemporaryDir home;
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
-                                 "XDG_RUNTIME_DIR"})
+    for (const char* variable :
+         {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
         qputenv(variable, QFile::encodeName(home.path()));
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);

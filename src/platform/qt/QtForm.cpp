@@ -1,0 +1,92 @@
+#include "platform/qt/QtForm.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QRect>
+#include <QString>
+#include <QToolButton>
+
+#include <utility>
+
+namespace tren::platform {
+
+namespace {
+
+// The form was drawn in twips; at the standard resolution 15 twips are one pixel.
+constexpr int TwipsPerPixel = 15;
+
+constexpr QRect FromTwips(int left, int top, int width, int height) {
+    return {left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel,
+            height / TwipsPerPixel};
+}
+
+// A control at a fixed place: the window has no layout, so nothing moves when it
+// is resized.
+template <class Control>
+Control* Place(QWidget* parent, const char* name, QRect at, const char* toolTip = nullptr,
+               const char* caption = nullptr) {
+    auto* control = new Control(parent);
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(at);
+    if (toolTip)
+        control->setToolTip(QString::fromUtf8(toolTip));
+    if constexpr (requires { control->setText(QString()); }) {
+        if (caption)
+            control->setText(QString::fromUtf8(caption));
+    }
+    return control;
+}
+
+QComboBox* PlaceSizeBox(QWidget* parent) {
+    auto* combo = Place<QComboBox>(parent, "cmbSize", FromTwips(720, 2040, 1815, 315),
+                                   "Select the required trenning size");
+    // Editable before the adapter takes it over: the adapter tames the field's editor.
+    combo->setEditable(true);
+    return combo;
+}
+
+QProgressBar* PlaceProgressBar(QWidget* parent) {
+    auto* bar = Place<QProgressBar>(parent, "ProgressBar1", FromTwips(240, 2520, 2295, 255));
+    bar->setRange(0, 100);
+    // The bar shows progress only; a percentage would count steps, not bytes.
+    bar->setTextVisible(false);
+    return bar;
+}
+
+} // namespace
+
+QtForm::QtForm(DialogHooks hooks, QWidget* parent)
+    : QWidget(parent),
+      lstFiles_(Place<QListWidget>(this, "lstFiles", FromTwips(240, 240, 5055, 1230),
+                                   "Process  handling windows")),
+      Label1_(Place<QLabel>(this, "Label1", FromTwips(240, 1560, 375, 255), nullptr, "File:")),
+      txtSrcFile_(
+          Place<QLineEdit>(this, "txtSrcFile", FromTwips(720, 1560, 4575, 285), "File path")),
+      Label2_(Place<QLabel>(this, "Label2", FromTwips(240, 2040, 495, 375), nullptr, "Size:")),
+      cmbSize_(PlaceSizeBox(this)),
+      fltbBuild_(Place<QToolButton>(this, "fltbBuild", FromTwips(2880, 2040, 1125, 540),
+                                    "Build original file from multi-files", "Build...")),
+      fltbTren_(Place<QToolButton>(this, "fltbTren", FromTwips(4200, 2040, 1125, 540),
+                                   "Tren file to multi-files", "Tren...")),
+      ProgressBar1_(PlaceProgressBar(this)),
+      lblLink_(Place<QLabel>(this, "lblLink", FromTwips(3000, 2640, 2175, 255), "Sending email...",
+                             "tren@example.org")),
+      window_(this, hooks), textBox_(txtSrcFile_), comboBox_(cmbSize_), listBox_(lstFiles_),
+      progressBar_(ProgressBar1_), commonDialog_(this, std::move(hooks)),
+      form_(FormControls{window_, textBox_, comboBox_, listBox_, progressBar_, commonDialog_},
+            runTime_) {
+    setWindowTitle(QStringLiteral("File Trenning"));
+    resize(FromTwips(0, 0, 5520, 2865).size());
+
+    connect(fltbTren_, &QToolButton::clicked, this, [this] { form_.fltbTren_Click(); });
+    connect(fltbBuild_, &QToolButton::clicked, this, [this] { form_.fltbBuild_Click(); });
+
+    form_.PrepareControls();
+}
+
+QtForm::~QtForm() = default;
+
+} // namespace tren::platform

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/posix/PosixRunTime.h"
+#include "platform/qt/QtControls.h"
+#include "window/frmTren.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QToolButton;
+
+namespace tren::platform {
+
+// The main window: its controls at the places the form was drawn with, handed to
+// frmTren, whose handlers run from the controls' events.
+class QtForm final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit QtForm(DialogHooks hooks = {}, QWidget* parent = nullptr);
+    ~QtForm() override;
+
+    frmTren& Form() { return form_; }
+
+private:
+    // Declared before the form, which keeps a reference.
+    PosixRunTime runTime_;
+
+    // Children, owned by this widget.
+    QListWidget* lstFiles_;
+    QLabel* Label1_;
+    QLineEdit* txtSrcFile_;
+    QLabel* Label2_;
+    QComboBox* cmbSize_;
+    QToolButton* fltbBuild_;
+    QToolButton* fltbTren_;
+    QProgressBar* ProgressBar1_;
+    QLabel* lblLink_;
+
+    QtWindow window_;
+    QtTextBox textBox_;
+    QtComboBox comboBox_;
+    QtListBox listBox_;
+    QtProgressBar progressBar_;
+    QtCommonDialog commonDialog_;
+
+    frmTren form_;
+};
+
+} // namespace tren::platform
