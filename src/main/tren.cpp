@@ -3,12 +3,21 @@
 #include <QApplication>
 #include <QString>
 
+#include <string>
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // Qt's own folders and settings are named after it.
     QApplication::setApplicationName(QStringLiteral("tren"));
 
+    // Everything after the program's name is one path, blanks and all; QApplication
+    // has taken out the arguments that were its own.
+    std::string command;
+    for (int i = 1; i < argc; ++i)
+        command += (i > 1 ? " " : "") + std::string(argv[i]);
+
     tren::platform::QtForm window;
+    window.Load(command);
     window.show();
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -27,6 +28,40 @@ public:
     // Modal choice of an existing folder; "" when the user chose none.
     virtual std::string ChooseFolder(const std::string& title) = 0;
 };
+
+// The program's pictures, drawn once and carried by every backend.
+enum class Artwork { WindowIcon, BuildPicture, TrenPicture, HandCursor };
+
+enum class MousePointer : int {
+    Default = 0,
+    Arrow = 1,
+    Custom = 99, // the control's own MouseIcon
+};
+
+// An invisible control that only carries a picture.
+struct Image {
+    Artwork Picture;
+};
+
+class Label {
+public:
+    virtual ~Label() = default;
+    virtual std::string Caption() const = 0;
+    virtual void SetMousePointer(MousePointer pointer) = 0;
+    virtual void SetMouseIcon(Artwork picture) = 0;
+};
+
+// Hands an address to the desktop, which opens it with the user's own program.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // Above 32 when the address was handed on, an error code otherwise.
+    virtual std::int32_t OpenAddress(const std::string& address) = 0;
+};
+
+// Results of Desktop::OpenAddress, as the shell numbers them.
+inline constexpr std::int32_t AddressOpened = 42;
+inline constexpr std::int32_t NoAssociation = 31;
 
 class TextBox {
 public:

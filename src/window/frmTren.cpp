@@ -4,7 +4,9 @@
 #include "platform/Controls.h"
 #include "platform/Paths.h"
 #include "platform/RunTime.h"
+#include "shell/MFileAssociations.h"
 #include "shell/MFolderBrowse.h"
+#include "shell/MWebLink.h"
 
 #include <new>
 
@@ -19,9 +21,9 @@ constexpr const char* BuildingError = "Building Error";
 
 } // namespace
 
-frmTren::frmTren(FormControls controls, platform::RunTime& runTime)
+frmTren::frmTren(FormControls controls, FormServices services)
     : Buff(transfers_.Buff), MultiBuff(transfers_.MultiBuff), controls_(controls),
-      runTime_(runTime), transfers_(runTime) {
+      services_(services), runTime_(services.RunTime), transfers_(services.RunTime) {
     controls_.cmbSize.OnClick([this] { cmbSize_Click(); });
 }
 
@@ -41,6 +43,54 @@ void frmTren::FinalReport() {
     if (pendingError_)
         controls_.Window.MsgBox(pendingError_->Description(), MessageStyle::Exclamation, {});
 }
+
+void frmTren::Form_Load(const std::string& command) {
+    // The program file's own path is registered, whatever the current directory:
+    // a path made from that would name a program that is not there.
+    std::string program;
+    Continue([&] {
+        program = runTime_.ProgramPath();
+        AppDir = platform::WithTrailingSeparator(platform::FolderOf(program));
+    });
+    Continue([&] { FillSizeList(); });
+    Continue([&] {
+        controls_.lblLink.SetMousePointer(platform::MousePointer::Custom);
+        controls_.lblLink.SetMouseIcon(imgHand.Picture);
+    });
+    Continue([&] { controls_.ProgressBar1.SetMin(0); });
+
+    if (command.empty()) {
+        Continue([&] { CreateFileType(program); });
+    } else {
+        // The header piece is found wherever it lies: its own name is the set's
+        // title and its pieces lie beside it.
+        std::string path;
+        Continue([&] {
+            controls_.txtSrcFile.SetText(MFileAssociations::GetLongPath(command, runTime_));
+            path = controls_.txtSrcFile.Text();
+            SrcTitle = platform::FileNameOf(path);
+        });
+        Continue([&] { controls_.lstFiles.Clear(); });
+        if (!FileExists(path))
+            controls_.Window.MsgBox("File is not exist.", MessageStyle::Exclamation, BuildingError);
+        else
+            Continue([&] { BuildFile(path); });
+    }
+    FinalReport();
+}
+
+void frmTren::CreateFileType(const std::string& fPath) {
+    MFileAssociations::Services services{controls_.Window, services_.ClassStore, runTime_};
+    MFileAssociations::CreateFileAssociation(services, ".tr0", "TR.File", "Trening File", "Build",
+                                             fPath, "", MFileAssociations::IconSetting::Set,
+                                             fPath + ", 0", MFileAssociations::Reporting::Show);
+}
+
+void frmTren::lblLink_Click() {
+    MWebLink::OpenLink(services_.Desktop, controls_.lblLink.Caption(), MWebLink::LinkKind::Mail);
+}
+
+void frmTren::txtSrcFile_KeyPress(std::int16_t& KeyAscii) { KeyAscii = 0; }
 
 void frmTren::PrepareControls() {
     Continue([&] { FillSizeList(); });

@@ -2,18 +2,14 @@
 
 #include "engine/RunTimeError.h"
 #include "engine/Transfers.h"
+#include "platform/Controls.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace tren::platform {
-class Window;
-class TextBox;
-class ComboBox;
-class ListBox;
-class ProgressBar;
-class CommonDialog;
+class ClassStore;
 class RunTime;
 } // namespace tren::platform
 
@@ -27,24 +23,41 @@ struct FormControls {
     platform::ListBox& lstFiles;
     platform::ProgressBar& ProgressBar1;
     platform::CommonDialog& CommonDialog1;
+    platform::Label& lblLink;
+};
+
+// The services behind the window: files and the process, the shell's store of
+// file types, and the desktop that opens addresses.
+struct FormServices {
+    platform::RunTime& RunTime;
+    platform::ClassStore& ClassStore;
+    platform::Desktop& Desktop;
 };
 
 // The main window's state and handlers, without a toolkit. A backend builds the
 // controls, hands them over and calls the handlers from its events.
 class frmTren {
 public:
-    frmTren(FormControls controls, platform::RunTime& runTime);
+    frmTren(FormControls controls, FormServices services);
 
-    // Start-up's preparation of the controls: the size list and its default, the
-    // progress bar's minimum.
+    // The load event, before the window is first shown. command is everything
+    // after the program's name, as one string: without one the file type is
+    // registered, with one the set it names is built at once.
+    void Form_Load(const std::string& command);
+    // The controls as start-up prepares them, without registering or building:
+    // the size list and its default, the progress bar's minimum.
     void PrepareControls();
     void FillSizeList();
 
     void cmbSize_Click();
     void fltbTren_Click();
     void fltbBuild_Click();
+    void lblLink_Click();
+    // The path box is the program's to fill: every typed character is refused.
+    void txtSrcFile_KeyPress(std::int16_t& KeyAscii);
 
     bool FileExists(const std::string& fname);
+    void CreateFileType(const std::string& fPath);
     void TrenFile(std::string fname);
     void BuildFile(std::string fname);
 
@@ -63,6 +76,9 @@ public:
     TransferBuffer& Buff;
     TransferBuffer& MultiBuff;
 
+    // The hand shown over the mail link.
+    const platform::Image imgHand{platform::Artwork::HandCursor};
+
     // The failure a continue-on-failure step left behind, if any.
     const std::optional<RunTimeError>& PendingError() const { return pendingError_; }
 
@@ -74,6 +90,7 @@ private:
     void ReportTermination(const RunTimeError& failure, const char* statusLine);
 
     FormControls controls_;
+    FormServices services_;
     platform::RunTime& runTime_;
     TransferBuffers transfers_;
     std::optional<RunTimeError> pendingError_;

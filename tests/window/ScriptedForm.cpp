@@ -12,8 +12,10 @@ std::string Number(float value) { return std::to_string(static_cast<int>(value))
 
 } // namespace
 
-ScriptedForm::ScriptedForm() : form({window, text, combo, list, progress, dialog}, runTime) {
-    form.PrepareControls();
+ScriptedForm::ScriptedForm(Start start)
+    : form({window, text, combo, list, progress, dialog, label}, {runTime, store, desktop}) {
+    if (start == Start::Prepared)
+        form.PrepareControls();
     log.clear();
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/ClassStore.h"
 #include "platform/Controls.h"
 #include "support/FaultyRunTime.h"
 #include "window/frmTren.h"
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,14 +16,17 @@ namespace tren::test {
 // queued, and everything the handlers show lands in one log, in order.
 class ScriptedForm {
 public:
-    ScriptedForm();
+    enum class Start { Prepared, Unloaded };
+    // Prepared: the controls as start-up leaves them, without registering.
+    explicit ScriptedForm(Start start = Start::Prepared);
 
     // What the open dialog and the folder picker will answer, in turn.
     void AnswerOpen(const std::string& path);
     void AnswerFolder(const std::string& folder) { folders.push_back(folder); }
     void SelectSize(int index) { combo.SetListIndex(index); }
 
-    // "box TITLE|STYLE|TEXT", "list TEXT", "clear", "max N" and "value N".
+    // "box TITLE|STYLE|TEXT", "list TEXT", "clear", "max N", "value N", "folder
+    // TITLE", "store CALL" and "open ADDRESS".
     std::vector<std::string> log;
     std::vector<std::string> Boxes() const { return Only("box "); }
     std::vector<std::string> ListLines() const { return list.lines; }
@@ -80,6 +85,38 @@ public:
         explicit Dialog(ScriptedForm& o) : owner(o) {}
         platform::OpenChoice ShowOpen(const std::string& title, const std::string& filter) override;
     } dialog{*this};
+
+    struct Label final : platform::Label {
+        std::string caption = "tren@example.org";
+        platform::MousePointer pointer = platform::MousePointer::Default;
+        std::optional<platform::Artwork> icon;
+        std::string Caption() const override { return caption; }
+        void SetMousePointer(platform::MousePointer p) override { pointer = p; }
+        void SetMouseIcon(platform::Artwork a) override { icon = a; }
+    } label;
+    struct Desktop final : platform::Desktop {
+        ScriptedForm& owner;
+        std::int32_t result = platform::AddressOpened;
+        explicit Desktop(ScriptedForm& o) : owner(o) {}
+        std::int32_t OpenAddress(const std::string& address) override {
+            owner.log.push_back("open " + address);
+            return result;
+        }
+    } desktop{*this};
+    struct Store final : platform::ClassStore {
+        ScriptedForm& owner;
+        explicit Store(ScriptedForm& o) : owner(o) {}
+        bool CreateKey(platform::RootKey, const std::string& subKey) override {
+            owner.log.push_back("store create " + subKey);
+            return true;
+        }
+        platform::SetOutcome SetDefaultValue(platform::RootKey, const std::string& subKey,
+                                             const std::string& value) override {
+            owner.log.push_back("store set " + subKey + " = " + value);
+            return platform::SetOutcome::Done;
+        }
+        void Publish() override { owner.log.push_back("store publish"); }
+    } store{*this};
 
     frmTren form;
 

@@ -3,6 +3,7 @@
 #include "engine/PieceSet.h"
 #include "platform/Paths.h"
 #include "platform/console/ConsoleControls.h"
+#include "platform/freedesktop/TypeIcons.h"
 #include "platform/posix/PosixRunTime.h"
 #include "window/frmTren.h"
 
@@ -96,8 +97,12 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     ConsoleListBox lstFiles(out);
     ConsoleProgressBar progress(err, IsTerminal(err));
     ConsoleDialog dialog(trenning ? source : header);
+    ConsoleLabel lblLink("tren@example.org");
     PosixRunTime runTime;
-    frmTren form({window, txtSrcFile, cmbSize, lstFiles, progress, dialog}, runTime);
+    auto classStore = FreedesktopClassStore::FromEnvironment(runTime.HomeFolder(), TypeIcons());
+    ConsoleDesktop desktop;
+    frmTren form({window, txtSrcFile, cmbSize, lstFiles, progress, dialog, lblLink},
+                 {runTime, classStore, desktop});
 
     form.PrepareControls();
     if (trenning) {

@@ -76,6 +76,24 @@ private:
     float value_ = 0;
 };
 
+class ConsoleLabel final : public Label {
+public:
+    explicit ConsoleLabel(std::string caption) : caption_(std::move(caption)) {}
+    std::string Caption() const override { return caption_; }
+    // A terminal has no mouse pointer to change.
+    void SetMousePointer(MousePointer) override {}
+    void SetMouseIcon(Artwork) override {}
+
+private:
+    std::string caption_;
+};
+
+// A terminal opens no addresses; nothing on it can be clicked.
+class ConsoleDesktop final : public Desktop {
+public:
+    std::int32_t OpenAddress(const std::string&) override { return NoAssociation; }
+};
+
 // The open dialog answered with the path given on the command line.
 class ConsoleDialog final : public CommonDialog {
 public:

@@ -1,17 +1,21 @@
 #include "platform/qt/QtControls.h"
 
 #include "platform/Paths.h"
+#include "platform/qt/QtArtwork.h"
 
 #include <QByteArray>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -102,6 +106,42 @@ std::string QtTextBox::Text() const {
 
 void QtTextBox::SetText(const std::string& text) {
     edit_->setText(PathToQString(text));
+}
+
+std::string QtLabel::Caption() const { return label_->text().toUtf8().toStdString(); }
+
+void QtLabel::SetMousePointer(MousePointer pointer) {
+    pointer_ = pointer;
+    ApplyPointer();
+}
+
+void QtLabel::SetMouseIcon(Artwork picture) {
+    icon_ = picture;
+    iconSet_ = true;
+    ApplyPointer();
+}
+
+void QtLabel::ApplyPointer() {
+    switch (pointer_) {
+    case MousePointer::Default:
+        label_->unsetCursor();
+        break;
+    case MousePointer::Arrow:
+        label_->setCursor(Qt::ArrowCursor);
+        break;
+    case MousePointer::Custom:
+        // A custom pointer without its picture shows the default one.
+        if (iconSet_)
+            label_->setCursor(CursorOf(icon_));
+        else
+            label_->unsetCursor();
+        break;
+    }
+}
+
+std::int32_t QtDesktop::OpenAddress(const std::string& address) {
+    const bool opened = QDesktopServices::openUrl(QUrl(QString::fromUtf8(address)));
+    return opened ? AddressOpened : NoAssociation;
 }
 
 void QtListBox::Clear() {

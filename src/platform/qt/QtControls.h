@@ -10,6 +10,7 @@
 #include <utility>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
@@ -97,6 +98,28 @@ private:
     float min_;
     float max_;
     float value_;
+};
+
+class QtLabel final : public Label {
+public:
+    explicit QtLabel(QLabel* label) : label_(label) {}
+    std::string Caption() const override;
+    void SetMousePointer(MousePointer pointer) override;
+    void SetMouseIcon(Artwork picture) override;
+
+private:
+    void ApplyPointer();
+
+    QLabel* label_;
+    MousePointer pointer_ = MousePointer::Default;
+    Artwork icon_ = Artwork::HandCursor;
+    bool iconSet_ = false;
+};
+
+// The desktop's default handler for an address: the browser, the mail program.
+class QtDesktop final : public Desktop {
+public:
+    std::int32_t OpenAddress(const std::string& address) override;
 };
 
 class QtCommonDialog final : public CommonDialog {

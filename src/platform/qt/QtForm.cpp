@@ -1,5 +1,8 @@
 #include "platform/qt/QtForm.h"
 
+#include "platform/freedesktop/TypeIcons.h"
+#include "platform/qt/QtArtwork.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,6 +63,7 @@ QProgressBar* PlaceProgressBar(QWidget* parent) {
 
 QtForm::QtForm(DialogHooks hooks, QWidget* parent)
     : QWidget(parent),
+      classStore_(FreedesktopClassStore::FromEnvironment(runTime_.HomeFolder(), TypeIcons())),
       lstFiles_(Place<QListWidget>(this, "lstFiles", FromTwips(240, 240, 5055, 1230),
                                    "Process  handling windows")),
       Label1_(Place<QLabel>(this, "Label1", FromTwips(240, 1560, 375, 255), nullptr, "File:")),
@@ -75,17 +79,19 @@ QtForm::QtForm(DialogHooks hooks, QWidget* parent)
       lblLink_(Place<QLabel>(this, "lblLink", FromTwips(3000, 2640, 2175, 255), "Sending email...",
                              "tren@example.org")),
       window_(this, hooks), textBox_(txtSrcFile_), comboBox_(cmbSize_), listBox_(lstFiles_),
-      progressBar_(ProgressBar1_), commonDialog_(this, std::move(hooks)),
-      form_(FormControls{window_, textBox_, comboBox_, listBox_, progressBar_, commonDialog_},
-            runTime_) {
+      progressBar_(ProgressBar1_), commonDialog_(this, std::move(hooks)), label_(lblLink_),
+      form_(FormControls{window_, textBox_, comboBox_, listBox_, progressBar_, commonDialog_,
+                         label_},
+            FormServices{runTime_, classStore_, desktop_}) {
     setWindowTitle(QStringLiteral("File Trenning"));
+    setWindowIcon(IconOf(Artwork::WindowIcon));
     resize(FromTwips(0, 0, 5520, 2865).size());
 
     connect(fltbTren_, &QToolButton::clicked, this, [this] { form_.fltbTren_Click(); });
     connect(fltbBuild_, &QToolButton::clicked, this, [this] { form_.fltbBuild_Click(); });
-
-    form_.PrepareControls();
 }
+
+void QtForm::Load(const std::string& command) { form_.Form_Load(command); }
 
 QtForm::~QtForm() = default;
 

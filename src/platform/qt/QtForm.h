@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/freedesktop/FreedesktopClassStore.h"
 #include "platform/posix/PosixRunTime.h"
 #include "platform/qt/QtControls.h"
 #include "window/frmTren.h"
@@ -25,10 +26,15 @@ public:
     ~QtForm() override;
 
     frmTren& Form() { return form_; }
+    // Start-up, before the window is first shown: command is everything after the
+    // program's name.
+    void Load(const std::string& command);
 
 private:
-    // Declared before the form, which keeps a reference.
+    // Declared before the form, which keeps references.
     PosixRunTime runTime_;
+    FreedesktopClassStore classStore_;
+    QtDesktop desktop_;
 
     // Children, owned by this widget.
     QListWidget* lstFiles_;
@@ -47,6 +53,7 @@ private:
     QtListBox listBox_;
     QtProgressBar progressBar_;
     QtCommonDialog commonDialog_;
+    QtLabel label_;
 
     frmTren form_;
 };

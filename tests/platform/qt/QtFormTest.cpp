@@ -82,6 +82,7 @@ TEST(QtFormTest, ControlsSitWhereTheFormWasDrawn) {
         {"Label1", {16, 104, 25, 17}, "", "File:"},
     };
     QtForm form;
+    form.Load("");
     EXPECT_EQ(form.windowTitle(), "File Trenning");
     EXPECT_EQ(form.size(), QSize(368, 191));
     for (const Control& c : controls) {
@@ -109,6 +110,7 @@ TEST(QtFormTest, ControlsSitWhereTheFormWasDrawn) {
 
 TEST(QtFormTest, SizeListHoldsExactlyTheFiveSizes) {
     QtForm form;
+    form.Load("");
     auto* combo = form.findChild<QComboBox*>("cmbSize");
     const QStringList sizes{"5M Bytes", "3M Bytes", "1.44M Bytes", "1M Bytes", "500K Bytes"};
     auto entries = [combo] {
@@ -201,6 +203,7 @@ class QtWindowTest : public testing::TestWithParam<MsgBoxCase> {};
 
 TEST_P(QtWindowTest, MessageBoxShowsStyleAndTitle) {
     QtForm form;
+    form.Load("");
     QMessageBox::Icon icon{};
     QString title, text;
     int buttons = 0;
@@ -248,6 +251,7 @@ TEST_P(QtCommonDialogTest, FilterOffersTheRightFiles) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     QtForm form;
+    form.Load("");
     QSet<QString> offered;
     QString label;
     WhenShown<QFileDialog>([&](QFileDialog* dialog) {
@@ -294,6 +298,7 @@ TEST_P(QtFolderTest, ChoosesAFolderOrNone) {
     const QString folder = parent.filePath(QStringLiteral("St\u00fcck"));
     ASSERT_TRUE(QDir().mkdir(folder));
     QtForm form;
+    form.Load("");
     QString title;
     bool foldersOnly = false;
     WhenShown<QFileDialog>([&](QFileDialog* dialog) {
@@ -337,6 +342,7 @@ TEST(QtFormTest, TrensAndBuildsThroughTheButtons) {
             messages.push_back(text);
         },
     });
+    form.Load("");
     auto* list = form.findChild<QListWidget*>("lstFiles");
     std::vector<int> progress;
     QObject::connect(form.findChild<QProgressBar*>("ProgressBar1"), &QProgressBar::valueChanged,

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/freedesktop/FreedesktopClassStore.h"
+
+#include <vector>
+
+namespace tren::platform {
+
+// The window's icon at the icon theme's sizes, for the file type.
+std::vector<ThemeIcon> TypeIcons();
+
+} // namespace tren::platform
