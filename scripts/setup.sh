@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev libcli11-dev libgtest-dev
-    xvfb xauth x11-apps imagemagick time
+    xvfb xauth x11-apps x11-utils imagemagick time
+    shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl
 )
 missing=()
 for package in "${packages[@]}"; do

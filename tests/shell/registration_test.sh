@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Starts the real window without an argument, in folders of its own, and asks the
+# desktop's own tools what it registered.
+# Usage: registration_test.sh /path/to/tren
+set -u
+TREN=$(cd "$(dirname "$1")" && pwd -P)/$(basename "$1")
+ROOT=$(mktemp -d "${TMPDIR:-/tmp}/tren-registration.XXXXXX") || exit 2
+trap 'rm -rf "$ROOT"' EXIT
+export HOME=$ROOT/home XDG_DATA_HOME=$ROOT/data XDG_CONFIG_HOME=$ROOT/config
+export XDG_DATA_DIRS=/usr/share XDG_CONFIG_DIRS=/etc/xdg QT_QPA_PLATFORM=offscreen
+unset XDG_CURRENT_DESKTOP DESKTOP_SESSION
+mkdir -p "$HOME" "$ROOT/elsewhere"
+
+passed=0 failed=0
+check() { # NAME EXPECTED ACTUAL
+    if [[ "$2" == "$3" ]]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        printf 'FAIL: %s\n    expected: %s\n    actual:   %s\n' "$1" "$2" "$3"
+    fi
+}
+
+# The window stays up until closed; registration is done long before it shows.
+start() { (cd "$ROOT/elsewhere" && timeout 10 "$TREN" >/dev/null 2>&1); }
+snapshot() { (cd "$ROOT" && find data config -type f -print0 | sort -z | xargs -0 sha256sum); }
+
+start
+touch "$ROOT/some.tr0"
+check "the type of a .tr0 file" "application/x-tr-file" "$(xdg-mime query filetype "$ROOT/some.tr0")"
+check "the type's default application" "tren.desktop" "$(xdg-mime query default application/x-tr-file)"
+entry=$XDG_DATA_HOME/applications/tren.desktop
+check "the entry runs the program that was started" "Exec=\"$TREN\" %f" "$(grep -m1 '^Exec=' "$entry")"
+if command -v desktop-file-validate >/dev/null; then
+    check "the entry is valid" "" "$(desktop-file-validate "$entry" 2>&1)"
+fi
+check "the icon is in the theme" "yes" \
+    "$([[ -s $XDG_DATA_HOME/icons/hicolor/48x48/mimetypes/application-x-tr-file.png ]] && echo yes)"
+
+before=$(snapshot)
+start
+check "a second start changes no byte" "$before" "$(snapshot)"
+
+echo "$passed passed, $failed failed"
+((failed == 0))
