@@ -119,16 +119,17 @@ TEST_F(StoreTest, AStoreThatCannotBeWrittenReportsEachStepInOrder) {
 
 TEST(DesktopExec, QuotesAndEscapesTheProgram) {
     const std::pair<const char*, const char*> table[] = {
-        {"/usr/bin/tren", "\"/usr/bin/tren\" %f"},
+        {"/usr/bin/tren", "/usr/bin/tren %f"},
         {"/opt/my tools/tren", "\"/opt/my tools/tren\" %f"},
         {"/opt/a\"b/tren", "\"/opt/a\\\"b/tren\" %f"},
         {"/opt/$HOME/`x`", "\"/opt/\\$HOME/\\`x\\`\" %f"},
         {"/opt/back\\slash", "\"/opt/back\\\\\\\\slash\" %f"},
-        {"/opt/100%/tren", "\"/opt/100%%/tren\" %f"},
+        {"/opt/100%/tren", "/opt/100%%/tren %f"},
+        {"/opt/100% off/tren", "\"/opt/100%% off/tren\" %f"},
     };
     for (const auto& [program, exec] : table)
         EXPECT_EQ(DesktopExec(program, ""), exec) << program;
-    EXPECT_EQ(DesktopExec("/t", "-q"), "\"/t\" -q %f");
+    EXPECT_EQ(DesktopExec("/t", "-q"), "/t -q %f");
 }
 
 } // namespace

@@ -30,7 +30,7 @@ touch "$ROOT/some.tr0"
 check "the type of a .tr0 file" "application/x-tr-file" "$(xdg-mime query filetype "$ROOT/some.tr0")"
 check "the type's default application" "tren.desktop" "$(xdg-mime query default application/x-tr-file)"
 entry=$XDG_DATA_HOME/applications/tren.desktop
-check "the entry runs the program that was started" "Exec=\"$TREN\" %f" "$(grep -m1 '^Exec=' "$entry")"
+check "the entry runs the program that was started" "Exec=$TREN %f" "$(grep -m1 '^Exec=' "$entry")"
 if command -v desktop-file-validate >/dev/null; then
     check "the entry is valid" "" "$(desktop-file-validate "$entry" 2>&1)"
 fi

@@ -128,6 +128,15 @@ std::pair<std::string, std::string> SplitCommand(std::string command) {
 } // namespace
 
 std::string DesktopExec(const std::string& program, const std::string& params) {
+    // Quoted only where a reserved character requires it: simple launchers, such as
+    // xdg-open without a desktop, take the first word as it stands.
+    constexpr std::string_view Reserved = " \t\n\"'\\><~|&;$*?#()`";
+    if (program.find_first_of(Reserved) == std::string::npos) {
+        std::string exec;
+        for (char c : program)
+            exec += c == '%' ? std::string("%%") : std::string(1, c);
+        return exec + (params.empty() ? "" : " " + params) + " %f";
+    }
     // Inside double quotes a backslash, a quote, a backtick and a dollar sign take a
     // backslash; then the string rules double every backslash again, and a
     // percent sign is doubled so that it is not a field code.

@@ -3,9 +3,20 @@
 #include <QPixmap>
 #include <QString>
 
+// Resources compiled into a static library are linked only when asked for by
+// name, and Q_INIT_RESOURCE must be called outside any namespace.
+static void LinkArtwork() {
+    static const bool linked = [] {
+        Q_INIT_RESOURCE(artwork);
+        return true;
+    }();
+    (void)linked;
+}
+
 namespace tren::platform {
 
 QIcon IconOf(Artwork picture) {
+    LinkArtwork();
     QIcon icon;
     switch (picture) {
     case Artwork::WindowIcon:
@@ -27,6 +38,7 @@ QIcon IconOf(Artwork picture) {
 }
 
 QCursor CursorOf(Artwork picture) {
+    LinkArtwork();
     if (picture == Artwork::HandCursor)
         return QCursor(QPixmap(QStringLiteral(":/art/hand-cursor.png")), 5, 0); // the fingertip
     return QCursor(IconOf(picture).pixmap(32, 32), 0, 0);
