@@ -207,24 +207,29 @@ std::string FreedesktopClassStore::IconFolder(const ThemeIcon& icon) const {
     return dataHome_ + "icons/hicolor/" + icon.Size + "/mimetypes/";
 }
 
-bool FreedesktopClassStore::CreateKey(RootKey, const std::string& subKey) {
-    const Key key = Parse(subKey);
-    bool made = true;
+std::vector<std::string> FreedesktopClassStore::FoldersOf(const Key& key) const {
     switch (key.kind) {
     case Kind::Extension:
     case Kind::Class:
-        made = MakeFolder(dataHome_ + "mime/packages");
-        break;
-    case Kind::Icon:
+        return {dataHome_ + "mime/packages"};
+    case Kind::Icon: {
+        std::vector<std::string> folders;
         for (const auto& icon : icons_)
-            made = MakeFolder(IconFolder(icon)) && made;
-        break;
+            folders.push_back(IconFolder(icon));
+        return folders;
+    }
     case Kind::Command:
-        made = MakeFolder(dataHome_ + "applications");
-        break;
+        return {dataHome_ + "applications"};
     case Kind::Other:
         break;
     }
+    return {};
+}
+
+bool FreedesktopClassStore::CreateKey(RootKey, const std::string& subKey) {
+    bool made = true;
+    for (const auto& folder : FoldersOf(Parse(subKey)))
+        made = MakeFolder(folder) && made;
     if (!made)
         return false;
     // A key is created with every key above it, as in a registry.
@@ -240,22 +245,8 @@ SetOutcome FreedesktopClassStore::SetDefaultValue(RootKey, const std::string& su
     if (!created_.count(subKey))
         return SetOutcome::CannotOpen;
     const Key key = Parse(subKey);
-    bool there = true;
-    switch (key.kind) {
-    case Kind::Extension:
-    case Kind::Class:
-        there = IsFolder(dataHome_ + "mime/packages");
-        break;
-    case Kind::Icon:
-        for (const auto& icon : icons_)
-            there = there && IsFolder(IconFolder(icon));
-        break;
-    case Kind::Command:
-        there = IsFolder(dataHome_ + "applications");
-        break;
-    case Kind::Other:
-        break;
-    }
+    const auto folders = FoldersOf(key);
+    const bool there = std::all_of(folders.begin(), folders.end(), IsFolder);
     if (!there)
         return SetOutcome::CannotOpen;
 

@@ -51,6 +51,8 @@ private:
         std::string verb;
     };
     static Key Parse(const std::string& subKey);
+    // The folders a key stands for: made when it is created, needed when it is set.
+    std::vector<std::string> FoldersOf(const Key& key) const;
 
     bool WritePackage(const std::string& className);
     bool WriteIcons(const std::string& className);
