@@ -74,6 +74,19 @@ TEST_F(FormLoadTest, WithoutAnArgumentRegistersTheRunningProgram) {
     EXPECT_EQ(ui.progress.min, 0);
 }
 
+TEST_F(FormLoadTest, AStoreThatCannotBeWrittenIsReportedAndStartUpGoesOn) {
+    ui.store.broken = true;
+    ui.form.Form_Load("");
+    const std::string create =
+        "DLL/OCX Register|16|An error occured while attempting to to create a registery key.";
+    const std::string access =
+        "DLL/OCX Register|16|An error occured while attempting to access the registery.";
+    EXPECT_EQ(ui.Boxes(), (Lines{create, create, create, access, access, access, access}));
+    EXPECT_EQ(ui.combo.ListIndex(), 2);
+    EXPECT_EQ(ui.label.pointer, platform::MousePointer::Custom);
+    EXPECT_FALSE(ui.form.PendingError());
+}
+
 struct ArgumentCase {
     const char* name;
     const char* setName;

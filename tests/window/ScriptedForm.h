@@ -105,15 +105,16 @@ public:
     } desktop{*this};
     struct Store final : platform::ClassStore {
         ScriptedForm& owner;
+        bool broken = false; // every key and value fails, as a store that cannot be written
         explicit Store(ScriptedForm& o) : owner(o) {}
         bool CreateKey(platform::RootKey, const std::string& subKey) override {
             owner.log.push_back("store create " + subKey);
-            return true;
+            return !broken;
         }
         platform::SetOutcome SetDefaultValue(platform::RootKey, const std::string& subKey,
                                              const std::string& value) override {
             owner.log.push_back("store set " + subKey + " = " + value);
-            return platform::SetOutcome::Done;
+            return broken ? platform::SetOutcome::CannotOpen : platform::SetOutcome::Done;
         }
         void Publish() override { owner.log.push_back("store publish"); }
     } store{*this};
