@@ -2,16 +2,18 @@
 
 #include "platform/freedesktop/TypeIcons.h"
 #include "platform/qt/QtArtwork.h"
+#include "platform/qt/QtFormWidgets.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPalette>
 #include <QProgressBar>
 #include <QRect>
 #include <QString>
-#include <QToolButton>
 
+#include <cstdint>
 #include <utility>
 
 namespace tren::platform {
@@ -51,6 +53,30 @@ QComboBox* PlaceSizeBox(QWidget* parent) {
     return combo;
 }
 
+FlatButton* PlaceButton(QWidget* parent, const char* name, QRect at, const char* toolTip,
+                        const char* caption, Artwork picture) {
+    auto* button = Place<FlatButton>(parent, name, at, toolTip, caption);
+    button->setIcon(IconOf(picture));
+    return button;
+}
+
+QListWidget* PlaceFileList(QWidget* parent) {
+    auto* list = Place<QListWidget>(parent, "lstFiles", FromTwips(240, 240, 5055, 1230),
+                                    "Process  handling windows");
+    // The desktop's own text colours, so that a dark theme stays readable.
+    list->setBackgroundRole(QPalette::Base);
+    list->setForegroundRole(QPalette::Text);
+    list->viewport()->setBackgroundRole(QPalette::Base);
+    return list;
+}
+
+LinkLabel* PlaceLink(QWidget* parent) {
+    auto* link = Place<LinkLabel>(parent, "lblLink", FromTwips(3000, 2640, 2175, 255),
+                                  "Sending email...", "tren@example.org");
+    link->setForegroundRole(QPalette::Highlight);
+    return link;
+}
+
 QProgressBar* PlaceProgressBar(QWidget* parent) {
     auto* bar = Place<QProgressBar>(parent, "ProgressBar1", FromTwips(240, 2520, 2295, 255));
     bar->setRange(0, 100);
@@ -64,20 +90,19 @@ QProgressBar* PlaceProgressBar(QWidget* parent) {
 QtForm::QtForm(DialogHooks hooks, QWidget* parent)
     : QWidget(parent),
       classStore_(FreedesktopClassStore::FromEnvironment(runTime_.HomeFolder(), TypeIcons())),
-      lstFiles_(Place<QListWidget>(this, "lstFiles", FromTwips(240, 240, 5055, 1230),
-                                   "Process  handling windows")),
+      lstFiles_(PlaceFileList(this)),
       Label1_(Place<QLabel>(this, "Label1", FromTwips(240, 1560, 375, 255), nullptr, "File:")),
       txtSrcFile_(
           Place<QLineEdit>(this, "txtSrcFile", FromTwips(720, 1560, 4575, 285), "File path")),
       Label2_(Place<QLabel>(this, "Label2", FromTwips(240, 2040, 495, 375), nullptr, "Size:")),
       cmbSize_(PlaceSizeBox(this)),
-      fltbBuild_(Place<QToolButton>(this, "fltbBuild", FromTwips(2880, 2040, 1125, 540),
-                                    "Build original file from multi-files", "Build...")),
-      fltbTren_(Place<QToolButton>(this, "fltbTren", FromTwips(4200, 2040, 1125, 540),
-                                   "Tren file to multi-files", "Tren...")),
+      fltbBuild_(PlaceButton(this, "fltbBuild", FromTwips(2880, 2040, 1125, 540),
+                             "Build original file from multi-files", "Build...",
+                             Artwork::BuildPicture)),
+      fltbTren_(PlaceButton(this, "fltbTren", FromTwips(4200, 2040, 1125, 540),
+                            "Tren file to multi-files", "Tren...", Artwork::TrenPicture)),
       ProgressBar1_(PlaceProgressBar(this)),
-      lblLink_(Place<QLabel>(this, "lblLink", FromTwips(3000, 2640, 2175, 255), "Sending email...",
-                             "tren@example.org")),
+      lblLink_(PlaceLink(this)),
       window_(this, hooks), textBox_(txtSrcFile_), comboBox_(cmbSize_), listBox_(lstFiles_),
       progressBar_(ProgressBar1_), commonDialog_(this, std::move(hooks)), label_(lblLink_),
       form_(FormControls{window_, textBox_, comboBox_, listBox_, progressBar_, commonDialog_,
@@ -87,8 +112,18 @@ QtForm::QtForm(DialogHooks hooks, QWidget* parent)
     setWindowIcon(IconOf(Artwork::WindowIcon));
     resize(FromTwips(0, 0, 5520, 2865).size());
 
-    connect(fltbTren_, &QToolButton::clicked, this, [this] { form_.fltbTren_Click(); });
-    connect(fltbBuild_, &QToolButton::clicked, this, [this] { form_.fltbBuild_Click(); });
+    // The order the form's tab indexes give; labels and the bar take no focus.
+    setTabOrder(lstFiles_, cmbSize_);
+    setTabOrder(cmbSize_, fltbTren_);
+    setTabOrder(fltbTren_, fltbBuild_);
+    setTabOrder(fltbBuild_, txtSrcFile_);
+
+    connect(fltbTren_, &FlatButton::clicked, this, [this] { form_.fltbTren_Click(); });
+    connect(fltbBuild_, &FlatButton::clicked, this, [this] { form_.fltbBuild_Click(); });
+    connect(lblLink_, &LinkLabel::clicked, this, [this] { form_.lblLink_Click(); });
+    new KeyPressFilter(txtSrcFile_, [this](std::int16_t& KeyAscii) {
+        form_.txtSrcFile_KeyPress(KeyAscii);
+    });
 }
 
 void QtForm::Load(const std::string& command) { form_.Form_Load(command); }

@@ -12,9 +12,11 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
-class QToolButton;
 
 namespace tren::platform {
+
+class FlatButton;
+class LinkLabel;
 
 // The main window: its controls at the places the form was drawn with, handed to
 // frmTren, whose handlers run from the controls' events.
@@ -42,10 +44,10 @@ private:
     QLineEdit* txtSrcFile_;
     QLabel* Label2_;
     QComboBox* cmbSize_;
-    QToolButton* fltbBuild_;
-    QToolButton* fltbTren_;
+    FlatButton* fltbBuild_;
+    FlatButton* fltbTren_;
     QProgressBar* ProgressBar1_;
-    QLabel* lblLink_;
+    LinkLabel* lblLink_;
 
     QtWindow window_;
     QtTextBox textBox_;

@@ -67,19 +67,21 @@ struct Control {
     QRect pixels;
     const char* toolTip;
     const char* caption;
+    bool tabStop; // Tab reaches it
 };
 
 TEST(QtFormTest, ControlsSitWhereTheFormWasDrawn) {
     const Control controls[] = {
-        {"txtSrcFile", {48, 104, 305, 19}, "File path", ""},
-        {"fltbBuild", {192, 136, 75, 36}, "Build original file from multi-files", "Build..."},
-        {"fltbTren", {280, 136, 75, 36}, "Tren file to multi-files", "Tren..."},
-        {"ProgressBar1", {16, 168, 153, 17}, "", nullptr},
-        {"cmbSize", {48, 136, 121, 21}, "Select the required trenning size", nullptr},
-        {"lstFiles", {16, 16, 337, 82}, "Process  handling windows", nullptr},
-        {"lblLink", {200, 176, 145, 17}, "Sending email...", "tren@example.org"},
-        {"Label2", {16, 136, 33, 25}, "", "Size:"},
-        {"Label1", {16, 104, 25, 17}, "", "File:"},
+        {"txtSrcFile", {48, 104, 305, 19}, "File path", "", true},
+        {"fltbBuild", {192, 136, 75, 36}, "Build original file from multi-files", "Build...", true},
+        {"fltbTren", {280, 136, 75, 36}, "Tren file to multi-files", "Tren...", true},
+        {"ProgressBar1", {16, 168, 153, 17}, "", nullptr, false},
+        {"cmbSize", {48, 136, 121, 21}, "Select the required trenning size", nullptr, true},
+        {"lstFiles", {16, 16, 337, 82}, "Process  handling windows", nullptr, true},
+        // Reaches 2 pixels below the client area, as drawn.
+        {"lblLink", {200, 176, 145, 17}, "Sending email...", "tren@example.org", false},
+        {"Label2", {16, 136, 33, 25}, "", "Size:", false},
+        {"Label1", {16, 104, 25, 17}, "", "File:", false},
     };
     QtForm form;
     form.Load("");
@@ -91,6 +93,7 @@ TEST(QtFormTest, ControlsSitWhereTheFormWasDrawn) {
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(widget->geometry(), c.pixels);
         EXPECT_EQ(widget->toolTip(), QString::fromUtf8(c.toolTip));
+        EXPECT_EQ((widget->focusPolicy() & Qt::TabFocus) != 0, c.tabStop);
         if (!c.caption)
             continue;
         if (auto* label = qobject_cast<QLabel*>(widget))
