@@ -96,17 +96,6 @@ TEST_F(TransfersTest, AReadPastTheEndLeavesZerosUnlessTheWholeBufferIsNeeded) {
     EXPECT_EQ(Contents(buffers.MultiBuff), (std::vector<std::uint8_t>{1, 2, 3, 0, 0, 0}));
 }
 
-TEST_F(TransfersTest, AMissingFileIsFileNotFound) {
-    buffers.Buff.Resize(10);
-    try {
-        buffers.CopyFileToBuff(folder / "missing", 1);
-        FAIL() << "no failure";
-    } catch (const RunTimeError& failure) {
-        EXPECT_EQ(failure.Code(), ErrorCode::FileNotFound);
-        EXPECT_NE(failure.Description().find(folder / "missing"), std::string::npos);
-    }
-}
-
 // Both roads, in the kernel and through MultiBuff, give the same file.
 class CopyFileToFileTest : public TransfersTest, public testing::WithParamInterface<bool> {};
 

@@ -18,19 +18,6 @@ using test::ReadFile;
 using test::WriteFile;
 namespace fs = std::filesystem;
 
-TEST(CodeOfErrno, MapsTheSystemsReasonsToRunTimeCodes) {
-    const std::pair<int, ErrorCode> table[] = {
-        {ENOENT, ErrorCode::FileNotFound},     {ENOTDIR, ErrorCode::PathNotFound},
-        {EACCES, ErrorCode::PermissionDenied}, {EPERM, ErrorCode::PermissionDenied},
-        {EROFS, ErrorCode::PermissionDenied},  {ENOSPC, ErrorCode::DiskFull},
-        {EDQUOT, ErrorCode::DiskFull},         {EISDIR, ErrorCode::PathFileAccess},
-        {EIO, ErrorCode::DeviceIo},            {ENOMEM, ErrorCode::OutOfMemory},
-        {ELOOP, ErrorCode::PathFileAccess},    {ENAMETOOLONG, ErrorCode::PathFileAccess},
-    };
-    for (const auto& [error, code] : table)
-        EXPECT_EQ(CodeOfErrno(error), code) << error;
-}
-
 struct FaultCase {
     const char* name;
     std::function<void(PosixRunTime&, const test::TempFolder&)> action;
@@ -91,19 +78,6 @@ TEST(PosixRunTime, AFullDeviceIsDiskFull) {
     } catch (const RunTimeError& failure) {
         EXPECT_EQ(failure.Code(), ErrorCode::DiskFull);
     }
-}
-
-TEST(PosixRunTime, AWriteEndsTheFileWhereItEnds) {
-    test::TempFolder folder;
-    PosixRunTime runTime;
-    const std::string file = folder / "piece";
-    WriteFile(file, std::vector<std::uint8_t>(100, 0xEE));
-
-    runTime.WriteAt(file, 0, data);
-    EXPECT_EQ(ReadFile(file), (std::vector<std::uint8_t>{1, 2, 3, 4}));
-    WriteFile(file, std::vector<std::uint8_t>(100, 0xEE));
-    runTime.WriteAt(file, 2, data);
-    EXPECT_EQ(ReadFile(file), (std::vector<std::uint8_t>{0xEE, 0xEE, 1, 2, 3, 4}));
 }
 
 class ReplacementTest : public testing::Test {

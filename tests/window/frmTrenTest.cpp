@@ -93,8 +93,9 @@ TEST_P(TrenTest, CutsOrRefusesTheSource) {
     Tren(source, c.sizeIndex, out.Path());
 
     EXPECT_EQ(ui.Boxes(), c.boxes);
-    if (!c.progress.empty())
+    if (!c.progress.empty()) {
         EXPECT_EQ(ui.Progress(), c.progress);
+    }
     if (c.pieces == 0) {
         EXPECT_EQ(ui.log.front(), "clear");
         EXPECT_TRUE(ui.ListLines().empty());
@@ -111,8 +112,9 @@ TEST_P(TrenTest, CutsOrRefusesTheSource) {
     EXPECT_EQ(ui.ListLines(), expected);
     EXPECT_EQ(Entries(out.Path()).size(), static_cast<std::size_t>(c.pieces) + 1);
     const Bytes header = ReadFile(out / "data.bin.tr0");
-    if (!c.header.empty())
+    if (!c.header.empty()) {
         EXPECT_EQ(header, c.header);
+    }
     EXPECT_EQ(header[0], c.pieces);
     EXPECT_EQ(header[9], c.sizeIndex + 1);
 }
@@ -396,17 +398,6 @@ TEST_F(FormTest, TheHeaderRecordsTheSizeUsedNotTheTextShown) {
     EXPECT_EQ(ReadFile(out / "typed.tr0"), (Bytes{3, 1, 0, 0, 0, 0, 0, 0, 0, 5}));
 }
 
-TEST_F(FormTest, ChoosingAnEntrySetsThePieceSize) {
-    EXPECT_EQ(ui.combo.entries,
-              (Lines{"5M Bytes", "3M Bytes", "1.44M Bytes", "1M Bytes", "500K Bytes"}));
-    EXPECT_EQ(ui.combo.ListIndex(), Size144M);
-    EXPECT_EQ(ui.progress.min, 0);
-    for (int i : {Size500K, Size5M, Size1M, Size3M, Size144M}) {
-        ui.SelectSize(i);
-        EXPECT_EQ(ui.form.PieceSize, PieceSizes[i]);
-    }
-}
-
 TEST_F(FormTest, EmptyPathsAreRefusedByTheOperations) {
     ui.form.TrenFile("");
     ui.form.BuildFile("");
@@ -424,17 +415,6 @@ TEST_F(FormTest, FileExistsIsFalseOnlyForAMissingFile) {
     };
     for (const auto& [path, exists] : table)
         EXPECT_EQ(ui.form.FileExists(path), exists) << path;
-}
-
-TEST_F(FormTest, AHeaderPieceNamedTooShortStopsTheBuild) {
-    const Bytes bytes = RandomBytes(1440001, 4);
-    Tren(Source("ab", bytes), Size144M, in.Path());
-    fs::rename(in / "ab.tr0", in / ".tr0");
-    fs::rename(in / "ab.tr1", in / ".tr1");
-    fs::rename(in / "ab.tr2", in / ".tr2");
-    Build(in / ".tr0", out.Path());
-    EXPECT_EQ(ui.ListLines(), Lines{"Terminate building during error"});
-    EXPECT_TRUE(Entries(out.Path()).empty());
 }
 
 } // namespace
