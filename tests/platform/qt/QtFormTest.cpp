@@ -1,32 +1,31 @@
+// The main window through its real widgets: where the controls sit, focus, the
+// path box that refuses edits, the size list, the mail link, message boxes and a
+// tren and build through the buttons.
 #include "platform/qt/QtForm.h"
 #include "platform/qt/QtControls.h"
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
-#include <QDialogButtonBox>
-#include <QDir>
+#include <QDesktopServices>
+#include <QDropEvent>
 #include <QFile>
-#include <QFileDialog>
-#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QPixmap>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QSet>
-#include <QString>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 
 #include <functional>
-#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -42,35 +41,48 @@ std::string Path(const QString& path) {
     return tren::platform::PathFromQString(path);
 }
 
-QStringList Lines(const QListWidget& list) {
-    QStringList lines;
-    for (int i = 0; i < list.count(); ++i)
-        lines << list.item(i)->text();
-    return lines;
-}
+// The window as a fresh start shows it, active, its dialogs answered by the test.
+class QtFormTest : public testing::Test {
+protected:
+    OpenChoice open;
+    std::string folder;
+    std::vector<std::string> messages;
+    QtForm form{DialogHooks{
+        [this](const std::string&, const std::string&) { return open; },
+        [this](const std::string&) { return folder; },
+        [this](const std::string& text, MessageStyle, const std::string&) {
+            messages.push_back(text);
+        },
+    }};
 
-// Runs act on the dialog of that type once a modal loop shows it.
-template <class Dialog> void WhenShown(std::function<void(Dialog*)> act) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(dialog);
-        }
-    });
-    timer->start(10);
-}
-
-struct Control {
-    const char* name;
-    QRect pixels;
-    const char* toolTip;
-    const char* caption;
-    bool tabStop; // Tab reaches it
+    void SetUp() override {
+        form.Load("");
+        form.show();
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    }
+    template <class Widget = QWidget> Widget& Get(const char* name) {
+        auto* widget = form.findChild<Widget*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return *widget;
+    }
+    // The window's control that holds the focus, or "".
+    QString Focused() const {
+        QWidget* widget = QApplication::focusWidget();
+        while (widget && widget->parentWidget() != &form)
+            widget = widget->parentWidget();
+        return widget ? widget->objectName() : QString();
+    }
 };
 
-TEST(QtFormTest, ControlsSitWhereTheFormWasDrawn) {
+TEST_F(QtFormTest, ControlsSitWhereTheFormWasDrawn) {
+    struct Control {
+        const char* name;
+        QRect pixels;
+        const char* toolTip;
+        const char* caption; // nullptr: none to check
+        bool tabStop;
+    };
     const Control controls[] = {
         {"txtSrcFile", {48, 104, 305, 19}, "File path", "", true},
         {"fltbBuild", {192, 136, 75, 36}, "Build original file from multi-files", "Build...", true},
@@ -83,245 +95,166 @@ TEST(QtFormTest, ControlsSitWhereTheFormWasDrawn) {
         {"Label2", {16, 136, 33, 25}, "", "Size:", false},
         {"Label1", {16, 104, 25, 17}, "", "File:", false},
     };
-    QtForm form;
-    form.Load("");
     EXPECT_EQ(form.windowTitle(), "File Trenning");
     EXPECT_EQ(form.size(), QSize(368, 191));
-    for (const Control& c : controls) {
-        SCOPED_TRACE(c.name);
-        auto* widget = form.findChild<QWidget*>(c.name);
-        ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->geometry(), c.pixels);
-        EXPECT_EQ(widget->toolTip(), QString::fromUtf8(c.toolTip));
-        EXPECT_EQ((widget->focusPolicy() & Qt::TabFocus) != 0, c.tabStop);
-        if (!c.caption)
-            continue;
-        if (auto* label = qobject_cast<QLabel*>(widget))
-            EXPECT_EQ(label->text(), c.caption);
-        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            EXPECT_EQ(button->text(), c.caption);
-        else
-            EXPECT_EQ(qobject_cast<QLineEdit*>(widget)->text(), c.caption);
-    }
-    auto* bar = form.findChild<QProgressBar*>("ProgressBar1");
-    EXPECT_EQ(bar->minimum(), 0);
-    EXPECT_EQ(bar->maximum(), 100);
     // No layout: a resize leaves every control where it was.
-    form.resize(600, 400);
-    EXPECT_EQ(bar->geometry(), QRect(16, 168, 153, 17));
+    for (const QSize size : {form.size(), QSize(600, 400)}) {
+        form.resize(size);
+        for (const Control& c : controls) {
+            SCOPED_TRACE(c.name);
+            QWidget& widget = Get(c.name);
+            EXPECT_EQ(widget.geometry(), c.pixels);
+            EXPECT_EQ(widget.toolTip(), c.toolTip);
+            EXPECT_EQ((widget.focusPolicy() & Qt::TabFocus) != 0, c.tabStop);
+            if (c.caption) { // labels, buttons and line edits all call it text
+                EXPECT_EQ(widget.property("text").toString(), c.caption);
+            }
+        }
+    }
 }
 
-TEST(QtFormTest, SizeListHoldsExactlyTheFiveSizes) {
-    QtForm form;
-    form.Load("");
-    auto* combo = form.findChild<QComboBox*>("cmbSize");
-    const QStringList sizes{"5M Bytes", "3M Bytes", "1.44M Bytes", "1M Bytes", "500K Bytes"};
-    auto entries = [combo] {
+TEST_F(QtFormTest, FlatButtonsShowTheirCaptionUnderAPicture) {
+    for (const char* name : {"fltbBuild", "fltbTren"}) {
+        auto& button = Get<QToolButton>(name);
+        EXPECT_TRUE(button.autoRaise()) << name;
+        EXPECT_FALSE(button.icon().isNull()) << name;
+        EXPECT_EQ(button.toolButtonStyle(), Qt::ToolButtonTextUnderIcon) << name;
+    }
+}
+
+TEST_F(QtFormTest, TabWalksTheControlsInOrder) {
+    EXPECT_EQ(Focused(), "lstFiles");
+    QStringList visited;
+    for (int step = 0; step < 5; ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << Focused();
+    }
+    EXPECT_EQ(visited, QStringList({"cmbSize", "fltbTren", "fltbBuild", "txtSrcFile", "lstFiles"}));
+}
+
+void Drop(QLineEdit& edit) {
+    QMimeData data;
+    data.setText(QStringLiteral("dropped"));
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&edit, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&edit, &drop);
+}
+
+TEST_F(QtFormTest, PathBoxRefusesEveryEditButCopies) {
+    auto key = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        return [=](QLineEdit& edit) { QTest::keyClick(&edit, key, modifiers); };
+    };
+    const std::pair<const char*, std::function<void(QLineEdit&)>> edits[] = {
+        {"letter", key(Qt::Key_A)},
+        {"Backspace", key(Qt::Key_Backspace)},
+        {"Delete", key(Qt::Key_Delete)},
+        {"Ctrl+X", key(Qt::Key_X, Qt::ControlModifier)},
+        {"Ctrl+V", key(Qt::Key_V, Qt::ControlModifier)},
+        {"Shift+Insert", key(Qt::Key_Insert, Qt::ShiftModifier)},
+        {"drop", Drop},
+    };
+    const QString path = QStringLiteral("/data/report.doc");
+    auto& box = Get<QLineEdit>("txtSrcFile");
+    box.setText(path);
+    box.setFocus();
+    for (const auto& [name, act] : edits) {
+        box.setSelection(6, 6); // "report"
+        QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+        act(box);
+        EXPECT_EQ(box.text(), path) << name;
+    }
+    QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), path);
+}
+
+TEST_F(QtFormTest, SizeListOffersTheFiveSizesAndIgnoresTyping) {
+    auto& combo = Get<QComboBox>("cmbSize");
+    auto entries = [&combo] {
         QStringList out;
-        for (int i = 0; i < combo->count(); ++i)
-            out << combo->itemText(i);
+        for (int i = 0; i < combo.count(); ++i)
+            out << combo.itemText(i);
         return out;
     };
+    const QStringList sizes{"5M Bytes", "3M Bytes", "1.44M Bytes", "1M Bytes", "500K Bytes"};
     EXPECT_EQ(entries(), sizes);
-    EXPECT_EQ(combo->currentText(), "1.44M Bytes");
-    EXPECT_TRUE(combo->isEditable());
-
-    combo->lineEdit()->selectAll();
-    QTest::keyClicks(combo->lineEdit(), "7M Bytes");
-    QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
-    EXPECT_EQ(entries(), sizes);
-    EXPECT_EQ(form.Form().PieceSize, 1440000);
-}
-
-// Choosing raises the click exactly once; typing, even an entry's text, never does.
-struct ComboCase {
-    const char* name;
-    std::function<void(tren::platform::QtComboBox&, QComboBox&, QWidget& elsewhere)> act;
-    int clicks;
-    const char* text;
-};
-
-void PrintTo(const ComboCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class QtComboBoxTest : public testing::TestWithParam<ComboCase> {};
-
-TEST_P(QtComboBoxTest, RaisesClickOnlyOnChoice) {
-    QWidget window;
-    auto* combo = new QComboBox(&window);
-    combo->setEditable(true);
-    auto* elsewhere = new QLineEdit(&window);
-    elsewhere->move(0, 40);
-    tren::platform::QtComboBox adapter(combo);
-    for (const char* size : {"5M Bytes", "3M Bytes", "1.44M Bytes"})
-        adapter.AddItem(size);
-    combo->setCurrentIndex(2);
-    int clicks = 0;
-    adapter.OnClick([&] { ++clicks; });
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    combo->setFocus();
-    combo->lineEdit()->selectAll();
-
-    GetParam().act(adapter, *combo, *elsewhere);
-    EXPECT_EQ(clicks, GetParam().clicks);
-    EXPECT_EQ(adapter.Text(), GetParam().text);
-    EXPECT_EQ(adapter.ListCount(), 3);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, QtComboBoxTest,
-    testing::Values(
-        ComboCase{"SetListIndex", [](auto& a, auto&, auto&) { a.SetListIndex(0); }, 1, "5M Bytes"},
-        ComboCase{"KeyUp", [](auto&, auto& c, auto&) { QTest::keyClick(&c, Qt::Key_Up); }, 1,
-                  "3M Bytes"},
-        ComboCase{"TypedEntryAndEnter",
-                  [](auto&, auto& c, auto&) {
-                      QTest::keyClicks(c.lineEdit(), "3M Bytes");
-                      QTest::keyClick(c.lineEdit(), Qt::Key_Return);
-                  },
-                  0, "3M Bytes"},
-        ComboCase{"TypedPrefixAndFocusOut",
-                  [](auto&, auto& c, auto& elsewhere) {
-                      QTest::keyClicks(c.lineEdit(), "5");
-                      elsewhere.setFocus();
-                      QApplication::processEvents();
-                  },
-                  0, "5"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct MsgBoxCase {
-    MessageStyle style;
-    const char* title;
-    QMessageBox::Icon icon;
-    const char* shownTitle;
-};
-
-void PrintTo(const MsgBoxCase& c, std::ostream* os) {
-    *os << static_cast<int>(c.style);
-}
-
-class QtWindowTest : public testing::TestWithParam<MsgBoxCase> {};
-
-TEST_P(QtWindowTest, MessageBoxShowsStyleAndTitle) {
-    QtForm form;
-    form.Load("");
-    QMessageBox::Icon icon{};
-    QString title, text;
-    int buttons = 0;
-    WhenShown<QMessageBox>([&](QMessageBox* box) {
-        icon = box->icon();
-        title = box->windowTitle();
-        text = box->text();
-        buttons = static_cast<int>(box->buttons().size());
-        box->button(QMessageBox::Ok)->click();
-    });
-    tren::platform::QtWindow window(&form, DialogHooks{});
-    window.MsgBox("File is not exist.", GetParam().style, GetParam().title);
-    EXPECT_EQ(icon, GetParam().icon);
-    EXPECT_EQ(title, GetParam().shownTitle);
-    EXPECT_EQ(text, "File is not exist.");
-    EXPECT_EQ(buttons, 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Styles, QtWindowTest,
-    testing::Values(MsgBoxCase{MessageStyle::OkOnly, "", QMessageBox::NoIcon, "tren"},
-                    MsgBoxCase{MessageStyle::Critical, "Trenning Error", QMessageBox::Critical,
-                               "Trenning Error"},
-                    MsgBoxCase{MessageStyle::Exclamation, "", QMessageBox::Warning, "tren"},
-                    MsgBoxCase{MessageStyle::Information, "Trenning Warnning",
-                               QMessageBox::Information, "Trenning Warnning"}));
-
-// The real open dialog: which files each filter offers, and what choosing one gives.
-struct OpenCase {
-    const char* filter;
-    QStringList offered;
-    const char* chosen;
-};
-
-void PrintTo(const OpenCase& c, std::ostream* os) {
-    *os << c.filter;
-}
-
-class QtCommonDialogTest : public testing::TestWithParam<OpenCase> {};
-
-TEST_P(QtCommonDialogTest, FilterOffersTheRightFiles) {
-    QTemporaryDir dir;
-    for (const char* name : {"noext", "a.txt", "b.tr0"}) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_EQ(combo.currentText(), "1.44M Bytes");
+    // Typed text, even an entry's own, raises no click: the size stays.
+    for (const char* typed : {"7M Bytes", "3M Bytes"}) {
+        combo.lineEdit()->selectAll();
+        QTest::keyClicks(combo.lineEdit(), typed);
+        QTest::keyClick(combo.lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(entries(), sizes) << typed;
+        EXPECT_EQ(form.Form().PieceSize, 1440000) << typed;
     }
-    QtForm form;
-    form.Load("");
-    QSet<QString> offered;
-    QString label;
-    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
-        auto* view = dialog->findChild<QListView*>("listView");
-        auto* model = qobject_cast<QFileSystemModel*>(view->model());
-        ASSERT_NE(model, nullptr);
-        // The folder is read in the background; filtered names never enter the view.
-        bool loaded = false;
-        QObject::connect(model, &QFileSystemModel::directoryLoaded, dialog,
-                         [&](const QString& path) { loaded = loaded || path == dir.path(); });
-        dialog->setDirectory(dir.path());
-        EXPECT_TRUE(QTest::qWaitFor([&] { return loaded; }));
-        for (int r = 0; r < model->rowCount(view->rootIndex()); ++r)
-            offered << model->index(r, 0, view->rootIndex()).data().toString();
-        label = dialog->findChild<QComboBox*>("fileTypeCombo")->currentText();
-        // As a user would: type the name, press Open.
-        QTest::keyClicks(dialog->findChild<QLineEdit*>("fileNameEdit"), GetParam().chosen);
-        dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open)->click();
-        if (dialog->isVisible()) {
-            ADD_FAILURE() << "the open dialog refused the choice";
-            dialog->reject();
-        }
-    });
-    tren::platform::QtCommonDialog open(&form, DialogHooks{});
-    const OpenChoice choice = open.ShowOpen("Select", GetParam().filter);
-    EXPECT_EQ(offered, QSet<QString>(GetParam().offered.begin(), GetParam().offered.end()));
-    const std::string filter = GetParam().filter;
-    EXPECT_EQ(label.toStdString(), filter.substr(0, filter.find('|')));
-    EXPECT_EQ(choice.FileName, Path(dir.filePath(GetParam().chosen)));
-    EXPECT_EQ(choice.FileTitle, GetParam().chosen);
+    // A choice does.
+    combo.setFocus();
+    QTest::keyClick(&combo, Qt::Key_Down);
+    EXPECT_NE(form.Form().PieceSize, 1440000);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Filters, QtCommonDialogTest,
-    testing::Values(OpenCase{"All Files (*.*)|*.*", {"noext", "a.txt", "b.tr0"}, "noext"},
-                    OpenCase{"Tren Files (*.tr0)|*.tr0", {"b.tr0"}, "b.tr0"}));
+// Takes the addresses the desktop is handed.
+class AddressReceiver final : public QObject {
+    Q_OBJECT
 
-// The folder picker: folders only, the chosen one's bytes, "" when cancelled.
-class QtFolderTest : public testing::TestWithParam<bool> {};
+public:
+    QStringList opened;
 
-TEST_P(QtFolderTest, ChoosesAFolderOrNone) {
-    const bool choose = GetParam();
-    QTemporaryDir parent;
-    const QString folder = parent.filePath(QStringLiteral("St\u00fcck"));
-    ASSERT_TRUE(QDir().mkdir(folder));
-    QtForm form;
-    form.Load("");
-    QString title;
-    bool foldersOnly = false;
-    WhenShown<QFileDialog>([&](QFileDialog* dialog) {
-        title = dialog->windowTitle();
-        foldersOnly = dialog->fileMode() == QFileDialog::Directory &&
-                      dialog->testOption(QFileDialog::ShowDirsOnly);
-        dialog->setDirectory(folder);
-        auto* buttons = dialog->findChild<QDialogButtonBox*>("buttonBox");
-        buttons->button(choose ? QDialogButtonBox::Open : QDialogButtonBox::Cancel)->click();
-    });
-    tren::platform::QtWindow window(&form, DialogHooks{});
-    const std::string chosen = window.ChooseFolder("Select directory to tren to...");
-    EXPECT_EQ(title, "Select directory to tren to...");
-    EXPECT_TRUE(foldersOnly);
-    EXPECT_EQ(chosen, choose ? Path(folder) : std::string());
+public Q_SLOTS:
+    void open(const QUrl& url) { opened << url.toString(); }
+};
+
+TEST_F(QtFormTest, LinkShowsTheHandAndMailsTheAddress) {
+    auto& link = Get<QLabel>("lblLink");
+    EXPECT_EQ(link.cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(link.cursor().hotSpot(), QPoint(5, 0));
+    EXPECT_EQ(link.cursor().pixmap().toImage(), QPixmap(":/art/hand-cursor.png").toImage());
+
+    AddressReceiver receiver;
+    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &receiver, "open");
+    QTest::mouseClick(&link, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+    EXPECT_EQ(receiver.opened, QStringList{"mailto:tren@example.org"});
+    EXPECT_TRUE(messages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, QtFolderTest, testing::Bool());
+TEST_F(QtFormTest, MessageBoxShowsTheStylesIconAndTitle) {
+    struct Box {
+        MessageStyle style;
+        const char* title;
+        QMessageBox::Icon icon;
+        const char* shownTitle;
+    };
+    const Box boxes[] = {
+        {MessageStyle::OkOnly, "", QMessageBox::NoIcon, "tren"},
+        {MessageStyle::Critical, "Trenning Error", QMessageBox::Critical, "Trenning Error"},
+        {MessageStyle::Exclamation, "", QMessageBox::Warning, "tren"},
+        {MessageStyle::Information, "Note", QMessageBox::Information, "Note"},
+    };
+    tren::platform::QtWindow window(&form, DialogHooks{}); // the real box
+    for (const Box& b : boxes) {
+        QMessageBox::Icon icon{};
+        QString title, text;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                watch.stop();
+                icon = box->icon();
+                title = box->windowTitle();
+                text = box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        watch.start(10);
+        window.MsgBox("File is not exist.", b.style, b.title);
+        EXPECT_EQ(icon, b.icon) << static_cast<int>(b.style);
+        EXPECT_EQ(title, b.shownTitle) << static_cast<int>(b.style);
+        EXPECT_EQ(text, "File is not exist.");
+    }
+}
 
-TEST(QtFormTest, TrensAndBuildsThroughTheButtons) {
+TEST_F(QtFormTest, TrensAndBuildsThroughTheButtons) {
     QTemporaryDir source, pieces, rebuilt;
     // A non-ASCII name checks that paths keep their bytes.
     const QString name = QStringLiteral("daten-\u00fc.bin");
@@ -334,40 +267,32 @@ TEST(QtFormTest, TrensAndBuildsThroughTheButtons) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         ASSERT_EQ(file.write(data), data.size());
     }
-
-    OpenChoice open;
-    std::string folder;
-    std::vector<std::string> messages;
-    QtForm form(DialogHooks{
-        [&](const std::string&, const std::string&) { return open; },
-        [&](const std::string&) { return folder; },
-        [&](const std::string& text, MessageStyle, const std::string&) {
-            messages.push_back(text);
-        },
-    });
-    form.Load("");
-    auto* list = form.findChild<QListWidget*>("lstFiles");
+    auto lines = [list = &Get<QListWidget>("lstFiles")] {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    };
     std::vector<int> progress;
-    QObject::connect(form.findChild<QProgressBar*>("ProgressBar1"), &QProgressBar::valueChanged,
+    QObject::connect(&Get<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged,
                      [&](int value) { progress.push_back(value); });
-    form.show();
 
     open = {Path(source.filePath(name)), Path(name)};
     folder = Path(pieces.path());
-    QTest::mouseClick(form.findChild<QToolButton*>("fltbTren"), Qt::LeftButton);
+    QTest::mouseClick(&Get<QToolButton>("fltbTren"), Qt::LeftButton);
     const QString piece = pieces.filePath(name) + ".tr";
-    EXPECT_EQ(Lines(*list), QStringList({piece + "1 [1440000 bytes]", piece + "2 [1440000 bytes]",
-                                         piece + "3 [620000 bytes]", piece + "0 [10 bytes]",
-                                         "Finish Trening successfully"}));
+    EXPECT_EQ(lines(), QStringList({piece + "1 [1440000 bytes]", piece + "2 [1440000 bytes]",
+                                    piece + "3 [620000 bytes]", piece + "0 [10 bytes]",
+                                    "Finish Trening successfully"}));
     EXPECT_EQ(progress, std::vector<int>({1, 2, 3, 4, 0}));
-    EXPECT_EQ(form.findChild<QLineEdit*>("txtSrcFile")->text(), source.filePath(name));
+    EXPECT_EQ(Get<QLineEdit>("txtSrcFile").text(), source.filePath(name));
 
     progress.clear();
     open = {Path(piece + "0"), Path(name + ".tr0")};
     folder = Path(rebuilt.path());
-    QTest::mouseClick(form.findChild<QToolButton*>("fltbBuild"), Qt::LeftButton);
-    EXPECT_EQ(Lines(*list), QStringList({rebuilt.filePath(name) + " [3500000 bytes]",
-                                         "Finish building successfully"}));
+    QTest::mouseClick(&Get<QToolButton>("fltbBuild"), Qt::LeftButton);
+    EXPECT_EQ(lines(), QStringList({rebuilt.filePath(name) + " [3500000 bytes]",
+                                    "Finish building successfully"}));
     EXPECT_EQ(progress, std::vector<int>({1, 2, 3, 4, 0}));
     EXPECT_TRUE(messages.empty()) << messages.front();
 
@@ -389,3 +314,5 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+#include "QtFormTest.moc"
