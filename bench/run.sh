@@ -3,7 +3,8 @@
 #
 #   bench/run.sh                   # work folder under ${TMPDIR:-/tmp}
 #   BENCH_DIR=/data bench/run.sh   # work folder on another disk
-# BENCH_BYTES (default 1000000000) and BENCH_RUNS (default 5) shrink it for a quick try.
+# BENCH_BYTES (default 1000000000) and BENCH_RUNS (default 5) shrink it for a quick try;
+# BENCH_SETTLE (default 3) is the pause in seconds before each timed command.
 set -euo pipefail
 
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
@@ -47,7 +48,10 @@ declare -A WALL RSS
 timed() {
     local name=$1 t
     shift
-    sync # earlier runs' dirty pages are not charged to this one
+    # Earlier runs' dirty pages, and the freeing of the files removed between runs,
+    # are not charged to this one: this disk keeps working for a while after sync.
+    sync
+    sleep "${BENCH_SETTLE:-3}"
     if ! "$TIME" -v -o time.out "$@"; then
         cat time.out >&2
         echo "bench: $name failed" >&2
