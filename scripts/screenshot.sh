@@ -17,12 +17,7 @@ fi
 [ -x "$tren" ] || { echo "screenshot: no program at $tren" >&2; exit 1; }
 
 # Start-up registers the file type under the XDG folders: keep it all in here.
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-mkdir -p "$scratch/home" "$scratch/data" "$scratch/config" "$scratch/cache" "$scratch/runtime"
-chmod 700 "$scratch/runtime"
-export HOME="$scratch/home" XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" \
-    XDG_CACHE_HOME="$scratch/cache" XDG_RUNTIME_DIR="$scratch/runtime" TMPDIR="$scratch"
+source scripts/scratch-home.sh
 export QT_QPA_PLATFORM=xcb
 
 # Run inside the virtual screen: start the window, wait until it is mapped and
