@@ -40,58 +40,65 @@ void TransferBuffer::Prepare(std::size_t n) {
     Sizing(n, [&] { bytes_.resize(n); });
 }
 
-void TransferBuffers::Read(TransferBuffer& into, const std::string& fname, std::int64_t fpos,
+namespace {
+
+[[noreturn]] void ShortInput(const platform::InputFile& file, std::int64_t held,
+                             std::int64_t needed) {
+    throw RunTimeError(ErrorCode::InputPastEnd, "Cannot read", file.Path(),
+                       "the file holds " + std::to_string(held) + " bytes, " +
+                           std::to_string(needed) + " are needed");
+}
+
+} // namespace
+
+void TransferBuffers::Read(TransferBuffer& into, platform::InputFile& file, std::int64_t fpos,
                            ReadExtent extent) {
-    CheckPosition(fpos, fname);
-    const std::size_t got = runTime_.ReadAt(fname, fpos - 1, into.Bytes());
+    CheckPosition(fpos, file.Path());
+    const std::size_t got = file.ReadAt(fpos - 1, into.Bytes());
     if (got < into.size()) {
         if (extent == ReadExtent::Whole)
-            throw RunTimeError(ErrorCode::InputPastEnd, "Cannot read", fname,
-                               "the file holds " + std::to_string(fpos - 1 + got) +
-                                   " bytes, " + std::to_string(fpos - 1 + into.size()) +
-                                   " are needed");
+            ShortInput(file, fpos - 1 + static_cast<std::int64_t>(got),
+                       fpos - 1 + static_cast<std::int64_t>(into.size()));
         std::fill(into.data() + got, into.data() + into.size(), std::uint8_t{0});
     }
 }
 
-void TransferBuffers::Save(const TransferBuffer& from, const std::string& fname,
+void TransferBuffers::Save(const TransferBuffer& from, platform::OutputFile& file,
                            std::int64_t fpos) {
-    CheckPosition(fpos, fname);
-    runTime_.WriteAt(fname, fpos - 1, from.Bytes());
+    CheckPosition(fpos, file.Path());
+    file.WriteAt(fpos - 1, from.Bytes());
 }
 
-void TransferBuffers::CopyFileToBuff(const std::string& fname, std::int64_t fpos,
+void TransferBuffers::CopyFileToBuff(platform::InputFile& file, std::int64_t fpos,
                                      ReadExtent extent) {
-    Read(Buff, fname, fpos, extent);
+    Read(Buff, file, fpos, extent);
 }
 
-void TransferBuffers::CopyFileToMultiBuff(const std::string& fname, std::int64_t fpos,
+void TransferBuffers::CopyFileToMultiBuff(platform::InputFile& file, std::int64_t fpos,
                                           ReadExtent extent) {
-    Read(MultiBuff, fname, fpos, extent);
+    Read(MultiBuff, file, fpos, extent);
 }
 
-void TransferBuffers::SaveBuffToFile(const std::string& fname, std::int64_t fpos) {
-    Save(Buff, fname, fpos);
+void TransferBuffers::SaveBuffToFile(platform::OutputFile& file, std::int64_t fpos) {
+    Save(Buff, file, fpos);
 }
 
-void TransferBuffers::SaveMultiBuffToFile(const std::string& fname, std::int64_t fpos) {
-    Save(MultiBuff, fname, fpos);
+void TransferBuffers::SaveMultiBuffToFile(platform::OutputFile& file, std::int64_t fpos) {
+    Save(MultiBuff, file, fpos);
 }
 
-void TransferBuffers::CopyFileToFile(const std::string& fname, std::int64_t fpos,
-                                     const std::string& destName, std::int64_t destPos,
+void TransferBuffers::CopyFileToFile(platform::InputFile& file, std::int64_t fpos,
+                                     platform::OutputFile& dest, std::int64_t destPos,
                                      std::int64_t count) {
-    CheckPosition(fpos, fname);
-    CheckPosition(destPos, destName);
-    const std::int64_t copied = runTime_.CopyRange(fname, fpos - 1, destName, destPos - 1, count);
+    CheckPosition(fpos, file.Path());
+    CheckPosition(destPos, dest.Path());
+    const std::int64_t copied = dest.CopyFrom(file, fpos - 1, destPos - 1, count);
     if (copied < 0) {
         MultiBuff.Prepare(static_cast<std::size_t>(count));
-        CopyFileToMultiBuff(fname, fpos, ReadExtent::Whole);
-        SaveMultiBuffToFile(destName, destPos);
+        CopyFileToMultiBuff(file, fpos, ReadExtent::Whole);
+        SaveMultiBuffToFile(dest, destPos);
     } else if (copied < count) {
-        throw RunTimeError(ErrorCode::InputPastEnd, "Cannot read", fname,
-                           "the file holds " + std::to_string(fpos - 1 + copied) + " bytes, " +
-                               std::to_string(fpos - 1 + count) + " are needed");
+        ShortInput(file, fpos - 1 + copied, fpos - 1 + count);
     }
 }
 

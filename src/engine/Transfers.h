@@ -6,8 +6,9 @@
 #include <vector>
 
 namespace tren::platform {
-class RunTime;
-}
+class InputFile;
+class OutputFile;
+} // namespace tren::platform
 
 namespace tren {
 
@@ -43,26 +44,24 @@ enum class ReadExtent {
     Whole,
 };
 
-// The two transfer buffers and the block transfers between them and files.
-// Positions are 1-based byte positions in the file. Each transfer opens its file,
-// moves the whole buffer and closes it again.
+// The two transfer buffers and the block transfers between them and open files.
+// Positions are 1-based byte positions in the file; each transfer moves the whole
+// buffer.
 class TransferBuffers {
 public:
-    explicit TransferBuffers(platform::RunTime& runTime) : runTime_(runTime) {}
-
     TransferBuffer Buff;
     TransferBuffer MultiBuff;
 
-    void CopyFileToBuff(const std::string& fname, std::int64_t fpos,
+    void CopyFileToBuff(platform::InputFile& file, std::int64_t fpos,
                         ReadExtent extent = ReadExtent::UpToEnd);
-    void CopyFileToMultiBuff(const std::string& fname, std::int64_t fpos,
+    void CopyFileToMultiBuff(platform::InputFile& file, std::int64_t fpos,
                              ReadExtent extent = ReadExtent::UpToEnd);
-    void SaveBuffToFile(const std::string& fname, std::int64_t fpos);
-    void SaveMultiBuffToFile(const std::string& fname, std::int64_t fpos);
+    void SaveBuffToFile(platform::OutputFile& file, std::int64_t fpos);
+    void SaveMultiBuffToFile(platform::OutputFile& file, std::int64_t fpos);
 
     // Moves count bytes of one file into another: in the kernel where the system
     // can, otherwise through MultiBuff. The source must hold them all.
-    void CopyFileToFile(const std::string& fname, std::int64_t fpos, const std::string& destName,
+    void CopyFileToFile(platform::InputFile& file, std::int64_t fpos, platform::OutputFile& dest,
                         std::int64_t destPos, std::int64_t count);
 
     // Copies size + 1 bytes (size is the last index, not a count): typ 0 from Buff
@@ -72,11 +71,9 @@ public:
     void memCopy(std::int32_t size, std::int32_t pos, std::int16_t typ);
 
 private:
-    void Read(TransferBuffer& into, const std::string& fname, std::int64_t fpos,
-              ReadExtent extent);
-    void Save(const TransferBuffer& from, const std::string& fname, std::int64_t fpos);
-
-    platform::RunTime& runTime_;
+    static void Read(TransferBuffer& into, platform::InputFile& file, std::int64_t fpos,
+                     ReadExtent extent);
+    static void Save(const TransferBuffer& from, platform::OutputFile& file, std::int64_t fpos);
 };
 
 } // namespace tren

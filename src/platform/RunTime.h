@@ -1,22 +1,85 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
 namespace tren::platform {
 
-// A file written under a temporary name beside its destination, and the file it
-// will replace once it is complete.
-struct Replacement {
-    std::string Temporary;
-    std::string Target;
-    // A device or other special file is written where it stands, as a plain write
-    // would; it is never renamed over.
-    bool InPlace = false;
-    // An existing file is replaced, so the new one is flushed to the disk before it
-    // takes the old one's place.
-    bool Replaces = false;
+// What stands at a name. A symbolic link is reported as a link, with the file it
+// leads to described separately.
+enum class EntryKind { Missing, Regular, Folder, Link, Other };
+
+// Two names with equal identities are the same file, whatever links joined them.
+struct FileId {
+    std::uint64_t Device = 0;
+    std::uint64_t Index = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+struct EntryInfo {
+    EntryKind Kind = EntryKind::Missing;
+    // The entry itself (a link's own identity for a link).
+    FileId Id;
+    // What the name leads to once links are followed; Missing for a dangling link.
+    EntryKind TargetKind = EntryKind::Missing;
+    FileId TargetId;
+};
+
+// A regular file held open for reading: a source, a header or a data piece. It
+// stays the same file while open, whatever happens to its name.
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    virtual const std::string& Path() const = 0;
+    virtual FileId Id() const = 0;
+    virtual std::int64_t Length() = 0;
+    // Returns the bytes found, fewer than asked only at the end of the file.
+    virtual std::size_t ReadAt(std::int64_t offset, std::span<std::uint8_t> into) = 0;
+};
+
+// A new file that takes its name only once it is complete, so that no one ever
+// sees it half written under that name; until then it has no name, or a hidden
+// temporary one. Destroying it before Publish removes it.
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    // The name the file will have: the one every failure names.
+    virtual const std::string& Path() const = 0;
+    virtual void WriteAt(std::int64_t offset, std::span<const std::uint8_t> from) = 0;
+    // Copies count bytes without passing them through the process. Returns the
+    // bytes copied, fewer only where the input ends, or -1 when the system will
+    // not copy between these files (or the copy failed on a side it cannot tell),
+    // so that the caller moves the bytes itself.
+    virtual std::int64_t CopyFrom(InputFile& from, std::int64_t fromOffset, std::int64_t toOffset,
+                                  std::int64_t count) = 0;
+    // Starts writing what was written so far to the disk, without waiting.
+    virtual void StartFlush() = 0;
+    // Returns once everything written is on the disk.
+    virtual void Flush() = 0;
+    // Gives the file its name, replacing whatever stood there.
+    virtual void Publish() = 0;
+    // Puts the name given by Publish on the disk.
+    virtual void FlushName() = 0;
+};
+
+// How a new file replaces the name it is given.
+enum class Naming {
+    // The name itself is replaced: a link standing there is replaced, not written
+    // through.
+    ReplaceName,
+    // A link standing there is followed, and the file it names is replaced, keeping
+    // its permissions.
+    ReplaceLinkTarget,
+};
+
+// Held while a folder's pieces are written (exclusive) or read (shared), so that
+// a reader never sees a set that is being replaced and two writers never mix
+// their pieces.
+class FolderLock {
+public:
+    virtual ~FolderLock() = default;
 };
 
 // The directory-entry lookup, on its own so that path routines can be tried
@@ -25,49 +88,40 @@ class EntryLookup {
 public:
     virtual ~EntryLookup() = default;
     // The stored name of the directory entry that path names, or "" when no entry
-    // of the kinds in attributes matches. Attributes as the old run-time library
-    // numbered them: 0 matches ordinary files only, 2 adds hidden ones, 4 system
-    // ones, 16 folders. Throws when the path cannot be examined at all.
+    // of the kinds in attributes matches. Attributes: 0 matches ordinary files
+    // only, 2 adds hidden ones, 4 system ones, 16 folders. Throws when the path
+    // cannot be examined at all.
     virtual std::string LookUpEntry(const std::string& path, int attributes) = 0;
 };
 
 // The run-time library's file and process services. Every failure is thrown as
-// tren::RunTimeError, with the path it concerns. Paths are byte strings.
+// tren::RunTimeError, naming the file it concerns. Paths are byte strings.
 class RunTime : public EntryLookup {
 public:
-    virtual ~RunTime() = default;
 
     virtual std::int64_t FileLength(const std::string& path) = 0;
-    virtual bool FolderExists(const std::string& path) = 0;
+    // Missing when nothing stands at path (or a folder on its way is missing);
+    // any other failure to look is thrown.
+    virtual EntryInfo Examine(const std::string& path) = 0;
+    bool FolderExists(const std::string& path) {
+        return Examine(path).TargetKind == EntryKind::Folder;
+    }
     virtual void CreateFolder(const std::string& path) = 0;
-    // Opens the file for reading and closes it again, so that an unreadable file
-    // fails before anything else is asked of the user.
-    virtual void CheckReadable(const std::string& path) = 0;
+    // Removes a file's name; a name that is not there is no failure.
+    virtual void RemoveFile(const std::string& path) = 0;
+    // Puts the folder's entries, as changed so far, on the disk.
+    virtual void FlushFolder(const std::string& folder) = 0;
+    // The longest file name, in bytes, that the folder can hold.
+    virtual std::size_t MaxNameLength(const std::string& folder) = 0;
+    // Waits for the lock; released when the returned object goes.
+    virtual std::unique_ptr<FolderLock> LockFolder(const std::string& folder, bool exclusive) = 0;
 
-    // One whole-buffer transfer: open, move, close. A read returns the bytes it
-    // found, which is fewer than asked only at the end of the file.
-    virtual std::size_t ReadAt(const std::string& path, std::int64_t offset,
-                               std::span<std::uint8_t> into) = 0;
-    // Creates the file when missing; afterwards it ends exactly where this write ends.
-    virtual void WriteAt(const std::string& path, std::int64_t offset,
-                         std::span<const std::uint8_t> from) = 0;
-    // Copies count bytes from one file into another without passing them through
-    // the process, the target ending where the copy ends. Returns the bytes copied,
-    // or -1 before touching anything when the system cannot copy between these two
-    // files, so that the caller moves them itself.
-    virtual std::int64_t CopyRange(const std::string& from, std::int64_t fromOffset,
-                                   const std::string& to, std::int64_t toOffset,
-                                   std::int64_t count) = 0;
-
-    // A new, empty temporary file in the folder of the file the destination names
-    // (a symbolic link is followed to its target). Fails as writing the
-    // destination itself would when an existing destination may not be written.
-    // Write the image into Temporary.
-    virtual Replacement BeginReplacement(const std::string& destination) = 0;
-    // Renames the temporary file over the target, flushing it first when it
-    // replaces an existing file.
-    virtual void CommitReplacement(const Replacement& replacement) = 0;
-    virtual void DiscardReplacement(const Replacement& replacement) noexcept = 0;
+    // Only regular files are opened; anything else (a pipe, a device, a folder) is
+    // refused without waiting on it.
+    virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) = 0;
+    // A new, empty file in the folder of the name it will take. A pipe, socket or
+    // folder standing at that name is refused.
+    virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path, Naming naming) = 0;
 
     // The full path of the running program file.
     virtual std::string ProgramPath() = 0;

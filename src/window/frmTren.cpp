@@ -8,10 +8,13 @@
 #include "shell/MFolderBrowse.h"
 #include "shell/MWebLink.h"
 
+#include <memory>
 #include <new>
+#include <vector>
 
 namespace tren {
 
+using platform::EntryKind;
 using platform::MessageStyle;
 
 namespace {
@@ -23,7 +26,7 @@ constexpr const char* BuildingError = "Building Error";
 
 frmTren::frmTren(FormControls controls, FormServices services)
     : Buff(transfers_.Buff), MultiBuff(transfers_.MultiBuff), controls_(controls),
-      services_(services), runTime_(services.RunTime), transfers_(services.RunTime) {
+      services_(services), runTime_(services.RunTime) {
     controls_.cmbSize.OnClick([this] { cmbSize_Click(); });
 }
 
@@ -181,9 +184,10 @@ std::string frmTren::PrepareDestination(const std::string& pickerTitle) {
     return platform::WithTrailingSeparator(folder);
 }
 
-void frmTren::ListWritten(const std::string& path) {
-    controls_.lstFiles.AddItem(path + " [" + std::to_string(runTime_.FileLength(path)) +
-                               " bytes]");
+void frmTren::ListWritten(const std::string& path, std::int64_t length) {
+    // The length written, not a fresh look at the disk: once a file is in place
+    // there is nothing left that may fail.
+    controls_.lstFiles.AddItem(path + " [" + std::to_string(length) + " bytes]");
 }
 
 // A failure inside an operation stops it there and says so in the list, so that
@@ -193,6 +197,39 @@ void frmTren::ReportTermination(const RunTimeError& failure, const char* statusL
     Continue([&] { controls_.lstFiles.AddItem(statusLine); });
     Continue([&] { controls_.ProgressBar1.SetValue(0); });
     pendingError_.reset();
+}
+
+// Every name the set will take, looked at before anything is written: none may be
+// the source under another name, none may be a folder, pipe or device, and the
+// longest must fit the folder.
+bool frmTren::CheckPieceNames(const std::string& fname, const platform::FileId& source) {
+    const std::string longest = pieces::PieceName(SrcTitle, PieceCount);
+    const std::size_t limit = runTime_.MaxNameLength(DestDir);
+    if (longest.size() > limit) {
+        controls_.Window.MsgBox("The piece name " + DestDir + longest + " is too long for its folder (" +
+                                    std::to_string(longest.size()) + " bytes, at most " +
+                                    std::to_string(limit) + ").",
+                                MessageStyle::Exclamation, TrenningError);
+        return false;
+    }
+    for (int index = 0; index <= PieceCount; ++index) {
+        const std::string piece = DestDir + pieces::PieceName(SrcTitle, index);
+        const platform::EntryInfo entry = runTime_.Examine(piece);
+        if ((entry.Kind != EntryKind::Missing && entry.Id == source) ||
+            (entry.TargetKind != EntryKind::Missing && entry.TargetId == source)) {
+            controls_.Window.MsgBox("The piece " + piece + " is the file being trenned, " + fname +
+                                        ", under another name. Choose another folder.",
+                                    MessageStyle::Exclamation, TrenningError);
+            return false;
+        }
+        if (entry.Kind == EntryKind::Folder || entry.Kind == EntryKind::Other) {
+            controls_.Window.MsgBox("The piece " + piece +
+                                        " cannot be written: something other than a file stands there.",
+                                    MessageStyle::Exclamation, TrenningError);
+            return false;
+        }
+    }
+    return true;
 }
 
 void frmTren::TrenFile(std::string fname) {
@@ -222,47 +259,77 @@ void frmTren::TrenFile(std::string fname) {
                                "the piece size " + std::to_string(PieceSize) +
                                    " is not in the size list");
         const int fullPieces = static_cast<int>(FileLength / PieceSize);
-        PieceCount = static_cast<std::uint8_t>(fullPieces);
+        LastPieceSize = static_cast<std::int32_t>(FileLength - std::int64_t{fullPieces} * PieceSize);
+        PieceCount = static_cast<std::uint8_t>(fullPieces + (LastPieceSize > 0 ? 1 : 0));
 
         // The source is opened before the user is asked for a folder, so that an
-        // unreadable source fails first.
-        runTime_.CheckReadable(fname);
+        // unreadable source fails first; it stays open, the same file throughout.
+        const auto source = runTime_.OpenInput(fname);
+        const auto changed = [&] {
+            return RunTimeError(ErrorCode::InputPastEnd, "Cannot tren", fname,
+                                "the file changed its length while it was read");
+        };
+        if (source->Length() != FileLength)
+            throw changed();
         DestDir = PrepareDestination("Select directory to tren to...");
 
+        // One set at a time in a folder: another tren of the same name would mix
+        // its pieces with these, and a build would read a set being replaced.
+        const auto lock = runTime_.LockFolder(DestDir, true);
+        if (!CheckPieceNames(fname, source->Id()))
+            return;
+        // The old header goes first, so that at no moment does a header describe
+        // pieces other than the ones beside it.
+        const std::string header = DestDir + pieces::PieceName(SrcTitle, 0);
+        if (runTime_.Examine(header).Kind != EntryKind::Missing) {
+            runTime_.RemoveFile(header);
+            runTime_.FlushFolder(DestDir);
+        }
+
         controls_.ProgressBar1.SetMax(static_cast<float>(fullPieces + 2));
-        for (int index = 1; index <= fullPieces; ++index) {
+        std::vector<std::unique_ptr<platform::OutputFile>> written;
+        const auto writePiece = [&](int index, std::int32_t share) {
             PieceIndex = static_cast<std::uint8_t>(index);
-            controls_.ProgressBar1.SetValue(static_cast<float>(index));
             BuffPos = std::int64_t{index - 1} * PieceSize;
             DestFile = DestDir + pieces::PieceName(SrcTitle, index);
-            transfers_.CopyFileToFile(fname, BuffPos + 1, DestFile, 1, PieceSize);
-            ListWritten(DestFile);
+            auto piece = runTime_.CreateOutput(DestFile, platform::Naming::ReplaceName);
+            transfers_.CopyFileToFile(*source, BuffPos + 1, *piece, 1, share);
+            // The disk starts on this piece while the next one is cut.
+            piece->StartFlush();
+            piece->Publish();
+            ListWritten(DestFile, share);
+            written.push_back(std::move(piece));
+        };
+        for (int index = 1; index <= fullPieces; ++index) {
+            controls_.ProgressBar1.SetValue(static_cast<float>(index));
+            writePiece(index, PieceSize);
         }
-
-        LastPieceSize = static_cast<std::int32_t>(FileLength - std::int64_t{fullPieces} * PieceSize);
         controls_.ProgressBar1.SetValue(static_cast<float>(fullPieces + 1));
-        if (LastPieceSize > 0) {
-            // At most 254 full pieces come before a partial one.
-            PieceCount = static_cast<std::uint8_t>(fullPieces + 1);
-            PieceIndex = PieceCount;
-            BuffPos = std::int64_t{fullPieces} * PieceSize;
-            DestFile = DestDir + pieces::PieceName(SrcTitle, PieceIndex);
-            transfers_.CopyFileToFile(fname, BuffPos + 1, DestFile, 1, LastPieceSize);
-            ListWritten(DestFile);
-        } else {
+        if (LastPieceSize > 0)
+            writePiece(PieceCount, LastPieceSize); // at most 254 full pieces come before it
+        else
             LastPieceSize = PieceSize;
-        }
         controls_.ProgressBar1.SetValue(controls_.ProgressBar1.Max());
+        if (source->Length() != FileLength)
+            throw changed();
 
-        // The header is written last, so a run that stops early leaves no set that
-        // building would accept.
-        const auto header = pieces::EncodeHeader(
+        // The header is written last, once every piece is on the disk, so a run
+        // that stops early, or a machine that stops, leaves no set that building
+        // would accept.
+        for (const auto& piece : written)
+            piece->Flush();
+        runTime_.FlushFolder(DestDir);
+        const auto bytes = pieces::EncodeHeader(
             {PieceCount, LastPieceSize, static_cast<std::uint8_t>(sizeCode)});
-        MultiBuff.Resize(header.size());
-        std::copy(header.begin(), header.end(), MultiBuff.data());
-        DestFile = DestDir + pieces::PieceName(SrcTitle, 0);
-        transfers_.SaveMultiBuffToFile(DestFile, 1);
-        ListWritten(DestFile);
+        MultiBuff.Resize(bytes.size());
+        std::copy(bytes.begin(), bytes.end(), MultiBuff.data());
+        DestFile = header;
+        const auto headerFile = runTime_.CreateOutput(DestFile, platform::Naming::ReplaceName);
+        transfers_.SaveMultiBuffToFile(*headerFile, 1);
+        headerFile->Flush();
+        headerFile->Publish();
+        headerFile->FlushName();
+        ListWritten(DestFile, static_cast<std::int64_t>(bytes.size()));
 
         controls_.ProgressBar1.SetValue(0);
         controls_.lstFiles.AddItem("Finish Trening successfully");
@@ -274,37 +341,6 @@ void frmTren::TrenFile(std::string fname) {
     }
 }
 
-namespace {
-
-// Removes an unfinished rebuilt file on every way out but success.
-class ReplacementGuard {
-public:
-    explicit ReplacementGuard(platform::RunTime& runTime) : runTime_(runTime) {}
-    ReplacementGuard(const ReplacementGuard&) = delete;
-    ReplacementGuard& operator=(const ReplacementGuard&) = delete;
-    ~ReplacementGuard() {
-        if (begun_)
-            runTime_.DiscardReplacement(replacement_);
-    }
-
-    const platform::Replacement& Begin(const std::string& destination) {
-        replacement_ = runTime_.BeginReplacement(destination);
-        begun_ = true;
-        return replacement_;
-    }
-    void Commit() {
-        runTime_.CommitReplacement(replacement_);
-        begun_ = false;
-    }
-
-private:
-    platform::RunTime& runTime_;
-    platform::Replacement replacement_;
-    bool begun_ = false;
-};
-
-} // namespace
-
 void frmTren::BuildFile(std::string fname) {
     if (fname.empty()) {
         controls_.Window.MsgBox("No file to build", MessageStyle::OkOnly, {});
@@ -314,10 +350,14 @@ void frmTren::BuildFile(std::string fname) {
         // The data pieces lie beside the header piece, wherever the current
         // directory is.
         SrcTitle = platform::FileNameOf(fname);
-        const std::string folder = platform::FolderOf(fname);
+        std::string folder = platform::FolderOf(fname);
+        // No tren may replace the set while it is read.
+        const auto lock =
+            runTime_.LockFolder(folder.empty() ? runTime_.CurrentDirectory() : folder, false);
 
+        const auto headerFile = runTime_.OpenInput(fname);
         Buff.Resize(pieces::HeaderLength);
-        transfers_.CopyFileToBuff(fname, 1, ReadExtent::UpToEnd);
+        transfers_.CopyFileToBuff(*headerFile, 1, ReadExtent::UpToEnd);
         const int pieceCount = Buff[0];
         controls_.ProgressBar1.SetMax(static_cast<float>(pieceCount + 1));
         controls_.ProgressBar1.SetValue(1);
@@ -332,54 +372,79 @@ void frmTren::BuildFile(std::string fname) {
         controls_.cmbSize.SetListIndex(header->SizeCode - 1);
         cmbSize_Click();
         // The table, not the list's text, is what the code means.
-        PieceSize = *pieces::PieceSizeOf(header->SizeCode);
+        PieceSize = pieces::PieceSizeOf(*header);
         LastPieceSize = header->LastPieceSize;
-        const std::int64_t rebuiltLength =
-            std::int64_t{pieceCount - 1} * PieceSize + LastPieceSize;
+        const std::int64_t rebuiltLength = pieces::RebuiltLength(*header);
         FileLength = rebuiltLength - 1;
 
-        // A missing or short piece would leave a hole in the rebuilt file; the set
-        // is refused before the user is asked anything. Longer pieces are fine:
-        // older writers left stale tails.
+        // Every piece is opened, and held, before the user is asked anything: a
+        // missing or short piece would leave a hole in the rebuilt file.
+        std::vector<std::unique_ptr<platform::InputFile>> pieceFiles;
+        std::vector<std::int64_t> lengths;
         for (int index = 1; index <= pieceCount; ++index) {
             const std::string piece = folder + pieces::PieceNameFromHeader(SrcTitle, index);
-            const std::int64_t needed = index < pieceCount ? PieceSize : LastPieceSize;
-            std::int64_t held = 0;
             try {
-                held = runTime_.FileLength(piece);
+                pieceFiles.push_back(runTime_.OpenInput(piece));
+                lengths.push_back(pieceFiles.back()->Length());
             } catch (const RunTimeError& failure) {
                 if (failure.Code() != ErrorCode::FileNotFound)
                     throw;
-                controls_.Window.MsgBox("Piece file is missing: " + piece,
-                                        MessageStyle::Exclamation, BuildingError);
-                return;
+                break;
             }
-            if (held < needed) {
-                controls_.Window.MsgBox("Piece file is too short: " + piece + " holds " +
-                                            std::to_string(held) + " bytes, the set needs " +
-                                            std::to_string(needed),
-                                        MessageStyle::Exclamation, BuildingError);
-                return;
-            }
+        }
+        if (const auto fault = pieces::FirstFault(*header, lengths)) {
+            const std::string piece = folder + pieces::PieceNameFromHeader(SrcTitle, fault->Piece);
+            controls_.Window.MsgBox(
+                fault->Held < 0 ? "Piece file is missing: " + piece
+                                : "Piece file is too short: " + piece + " holds " +
+                                      std::to_string(fault->Held) + " bytes, the set needs " +
+                                      std::to_string(fault->Needed),
+                MessageStyle::Exclamation, BuildingError);
+            return;
         }
 
         DestDir = PrepareDestination("Select directory to build to...");
-        DestFile = DestDir + pieces::RebuiltName(SrcTitle);
+        const std::string name = pieces::RebuiltName(SrcTitle);
+        DestFile = DestDir + name;
+        if (const std::size_t limit = runTime_.MaxNameLength(DestDir); name.size() > limit) {
+            controls_.Window.MsgBox("The name " + DestFile + " is too long for its folder (" +
+                                        std::to_string(name.size()) + " bytes, at most " +
+                                        std::to_string(limit) + ").",
+                                    MessageStyle::Exclamation, BuildingError);
+            return;
+        }
+        // Replacing a file of the set with the rebuilt one would destroy the set.
+        const platform::EntryInfo destination = runTime_.Examine(DestFile);
+        if (destination.TargetKind != EntryKind::Missing) {
+            std::vector<const platform::InputFile*> setFiles{headerFile.get()};
+            for (const auto& piece : pieceFiles)
+                setFiles.push_back(piece.get());
+            for (const auto* file : setFiles) {
+                if (file->Id() == destination.TargetId || file->Id() == destination.Id) {
+                    controls_.Window.MsgBox("The rebuilt file " + DestFile + " would replace " +
+                                                file->Path() +
+                                                ", a file of the set being built. Choose another folder.",
+                                            MessageStyle::Exclamation, BuildingError);
+                    return;
+                }
+            }
+        }
 
-        // The image goes into a temporary file beside the destination, which takes
-        // the destination's name only once it is whole, so that a failure leaves an
-        // existing file as it was.
-        ReplacementGuard replacement(runTime_);
-        const std::string image = replacement.Begin(DestFile).Temporary;
+        // The image is written as a new file that takes the destination's name only
+        // once it is whole and on the disk, so that a failure leaves an existing
+        // file as it was and nothing half written behind.
+        const auto image = runTime_.CreateOutput(DestFile, platform::Naming::ReplaceLinkTarget);
         for (int index = 1; index <= pieceCount; ++index) {
             controls_.ProgressBar1.SetValue(static_cast<float>(index + 1));
-            const std::string piece = folder + pieces::PieceNameFromHeader(SrcTitle, index);
-            const std::int64_t share = index < pieceCount ? PieceSize : LastPieceSize;
-            transfers_.CopyFileToFile(piece, 1, image, std::int64_t{index - 1} * PieceSize + 1,
-                                      share);
+            transfers_.CopyFileToFile(*pieceFiles[static_cast<std::size_t>(index - 1)], 1, *image,
+                                      std::int64_t{index - 1} * PieceSize + 1,
+                                      pieces::ShareOf(*header, index));
+            image->StartFlush();
         }
-        replacement.Commit();
-        ListWritten(DestFile);
+        image->Flush();
+        image->Publish();
+        image->FlushName();
+        ListWritten(DestFile, rebuiltLength);
 
         controls_.lstFiles.AddItem("Finish building successfully");
         controls_.ProgressBar1.SetValue(0);

@@ -11,6 +11,7 @@
 namespace tren::platform {
 class ClassStore;
 class RunTime;
+struct FileId;
 } // namespace tren::platform
 
 namespace tren {
@@ -86,7 +87,8 @@ private:
     template <class Step> void Continue(Step&& step);
     void FinalReport();
     std::string PrepareDestination(const std::string& pickerTitle);
-    void ListWritten(const std::string& path);
+    void ListWritten(const std::string& path, std::int64_t length);
+    bool CheckPieceNames(const std::string& fname, const platform::FileId& source);
     void ReportTermination(const RunTimeError& failure, const char* statusLine);
 
     FormControls controls_;

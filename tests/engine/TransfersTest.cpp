@@ -1,7 +1,8 @@
 #include "engine/Transfers.h"
 
 #include "engine/RunTimeError.h"
-#include "support/FaultyRunTime.h"
+#include "platform/posix/PosixRunTime.h"
+#include "support/FaultyCalls.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -25,10 +26,11 @@ std::vector<std::uint8_t> Contents(const TransferBuffer& buffer) {
 }
 
 class TransfersTest : public testing::Test {
-protected:
+  protected:
     test::TempFolder folder;
-    test::FaultyRunTime runTime;
-    TransferBuffers buffers{runTime};
+    test::FaultyCalls calls;
+    platform::PosixRunTime runTime{calls};
+    TransferBuffers buffers;
 
     void Fill(TransferBuffer& buffer, std::vector<std::uint8_t> bytes) {
         buffer.Resize(bytes.size());
@@ -68,63 +70,101 @@ TEST_P(MemCopyTest, CopiesSizePlusOneBytes) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, MemCopyTest,
     testing::Values(
-        MemCopyCase{"size_0_copies_one_byte", 0, 2, 0, {10, 11, 12, 13, 14, 15}, {12, 1, 2, 3}, false},
+        MemCopyCase{
+            "size_0_copies_one_byte", 0, 2, 0, {10, 11, 12, 13, 14, 15}, {12, 1, 2, 3}, false},
         MemCopyCase{"cut_a_piece", 3, 1, 0, {10, 11, 12, 13, 14, 15}, {11, 12, 13, 14}, false},
         MemCopyCase{"put_a_piece", 1, 4, -1, {10, 11, 12, 13, 0, 1}, {0, 1, 2, 3}, false},
         MemCopyCase{"typ_1_copies_nothing", 3, 0, 1, {10, 11, 12, 13, 14, 15}, {0, 1, 2, 3}, false},
-        MemCopyCase{"negative_size_copies_nothing", -1, 0, 0, {10, 11, 12, 13, 14, 15}, {0, 1, 2, 3}, false},
+        MemCopyCase{"negative_size_copies_nothing",
+                    -1,
+                    0,
+                    0,
+                    {10, 11, 12, 13, 14, 15},
+                    {0, 1, 2, 3},
+                    false},
         // The bytes before the first index out of range stay copied.
         MemCopyCase{"past_buff_end", 3, 4, 0, {10, 11, 12, 13, 14, 15}, {14, 15, 2, 3}, true},
-        MemCopyCase{"past_multibuff_end", 5, 0, 0, {10, 11, 12, 13, 14, 15}, {10, 11, 12, 13}, true},
+        MemCopyCase{
+            "past_multibuff_end", 5, 0, 0, {10, 11, 12, 13, 14, 15}, {10, 11, 12, 13}, true},
         MemCopyCase{"negative_position", 0, -1, -1, {10, 11, 12, 13, 14, 15}, {0, 1, 2, 3}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransfersTest, AReadPastTheEndLeavesZerosUnlessTheWholeBufferIsNeeded) {
-    const std::string file = folder / "short";
-    WriteFile(file, {1, 2, 3});
+    WriteFile(folder / "short", {1, 2, 3});
+    const auto file = runTime.OpenInput(folder / "short");
 
     Fill(buffers.Buff, std::vector<std::uint8_t>(6, 0xEE));
     buffers.Buff.Resize(6);
-    buffers.CopyFileToBuff(file, 2);
+    buffers.CopyFileToBuff(*file, 2);
     EXPECT_EQ(Contents(buffers.Buff), (std::vector<std::uint8_t>{2, 3, 0, 0, 0, 0}));
 
     // A buffer that keeps its storage must never pass on what it held before.
     Fill(buffers.MultiBuff, std::vector<std::uint8_t>(6, 0xEE));
     buffers.MultiBuff.Prepare(6);
-    EXPECT_THROW(buffers.CopyFileToMultiBuff(file, 1, ReadExtent::Whole), RunTimeError);
-    buffers.CopyFileToMultiBuff(file, 1, ReadExtent::UpToEnd);
+    EXPECT_THROW(buffers.CopyFileToMultiBuff(*file, 1, ReadExtent::Whole), RunTimeError);
+    buffers.CopyFileToMultiBuff(*file, 1, ReadExtent::UpToEnd);
     EXPECT_EQ(Contents(buffers.MultiBuff), (std::vector<std::uint8_t>{1, 2, 3, 0, 0, 0}));
 }
 
 // Both roads, in the kernel and through MultiBuff, give the same file.
 class CopyFileToFileTest : public TransfersTest, public testing::WithParamInterface<bool> {};
 
-TEST_P(CopyFileToFileTest, MovesARangeAndEndsTheTargetThere) {
-    runTime.KernelCopy = GetParam();
-    const auto source = test::RandomBytes(100000, 7);
-    WriteFile(folder / "source", source);
-    WriteFile(folder / "target", std::vector<std::uint8_t>(300000, 0xEE));
+TEST_P(CopyFileToFileTest, MovesRangesToTheirOffsetsAndRefusesAShortSource) {
+    calls.KernelCopy = GetParam();
+    const auto bytes = test::RandomBytes(100000, 7);
+    WriteFile(folder / "source", bytes);
+    const auto source = runTime.OpenInput(folder / "source");
+    auto target = runTime.CreateOutput(folder / "target", platform::Naming::ReplaceName);
 
-    buffers.CopyFileToFile(folder / "source", 50001, folder / "target", 1, 40000);
-    EXPECT_EQ(ReadFile(folder / "target"),
-              std::vector<std::uint8_t>(source.begin() + 50000, source.begin() + 90000));
-
-    // Appending at an offset leaves what lies before in place.
-    buffers.CopyFileToFile(folder / "source", 1, folder / "target", 40001, 100);
-    const auto target = ReadFile(folder / "target");
-    ASSERT_EQ(target.size(), 40100u);
-    EXPECT_TRUE(std::equal(source.begin(), source.begin() + 100, target.begin() + 40000));
-
+    buffers.CopyFileToFile(*source, 50001, *target, 1, 40000);
+    buffers.CopyFileToFile(*source, 1, *target, 40001, 100);
     try {
-        buffers.CopyFileToFile(folder / "source", 99001, folder / "other", 1, 2000);
+        buffers.CopyFileToFile(*source, 99001, *target, 40101, 2000);
         FAIL() << "a short source was copied";
     } catch (const RunTimeError& failure) {
         EXPECT_EQ(failure.Code(), ErrorCode::InputPastEnd);
+        EXPECT_NE(failure.Description().find(folder / "source"), std::string::npos);
     }
+    target->Publish();
+    auto expected = std::vector<std::uint8_t>(bytes.begin() + 50000, bytes.begin() + 90000);
+    expected.insert(expected.end(), bytes.begin(), bytes.begin() + 100);
+    const auto written = ReadFile(folder / "target");
+    ASSERT_GE(written.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), written.begin()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, CopyFileToFileTest, testing::Values(true, false),
                          [](const auto& info) { return info.param ? "kernel" : "buffer"; });
+
+struct SideCase {
+    const char* name;
+    const char* failing; // the call that fails, after the in-kernel copy failed
+    const char* named;   // the file the message names
+    const char* verb;
+};
+
+class FailingSideTest : public TransfersTest, public testing::WithParamInterface<SideCase> {};
+
+// An in-kernel copy that fails cannot say which side failed; the message must.
+TEST_P(FailingSideTest, NamesTheSideThatFailed) {
+    WriteFile(folder / "source", test::RandomBytes(1000, 3));
+    const auto source = runTime.OpenInput(folder / "source");
+    auto target = runTime.CreateOutput(folder / "target", platform::Naming::ReplaceName);
+    calls.Failing = {"copy", GetParam().failing};
+    try {
+        buffers.CopyFileToFile(*source, 1, *target, 1, 1000);
+        FAIL() << "no failure";
+    } catch (const RunTimeError& failure) {
+        EXPECT_EQ(failure.Code(), ErrorCode::DeviceIo);
+        const std::string expected = std::string(GetParam().verb) + " " + folder / GetParam().named;
+        EXPECT_NE(failure.Description().find(expected), std::string::npos) << failure.Description();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sides, FailingSideTest,
+                         testing::Values(SideCase{"read", "read", "source", "Cannot read"},
+                                         SideCase{"write", "write", "target", "Cannot write"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tren

@@ -1,10 +1,10 @@
 #include "platform/posix/PosixRunTime.h"
 
+#include "support/FaultyCalls.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
@@ -18,6 +18,8 @@ using test::ReadFile;
 using test::WriteFile;
 namespace fs = std::filesystem;
 
+const std::vector<std::uint8_t> data = {1, 2, 3, 4};
+
 struct FaultCase {
     const char* name;
     std::function<void(PosixRunTime&, const test::TempFolder&)> action;
@@ -28,11 +30,12 @@ struct FaultCase {
 class PosixFaultTest : public testing::TestWithParam<FaultCase> {};
 
 // Each fault is caused by what stands in the way, since permission bits stop
-// nothing for root.
+// nothing for root. Pipes must be refused at once, never waited on.
 TEST_P(PosixFaultTest, FailsWithItsCodeAndNamesTheFile) {
     test::TempFolder folder;
     WriteFile(folder / "file", {1, 2, 3});
     fs::create_directory(folder / "dir");
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0666), 0);
     PosixRunTime runTime;
     try {
         GetParam().action(runTime, folder);
@@ -44,117 +47,143 @@ TEST_P(PosixFaultTest, FailsWithItsCodeAndNamesTheFile) {
     }
 }
 
-std::uint8_t buffer[4];
-const std::uint8_t data[4] = {1, 2, 3, 4};
-
 INSTANTIATE_TEST_SUITE_P(
     Faults, PosixFaultTest,
     testing::Values(
-        FaultCase{"missing_file_length",
-                  [](auto& rt, auto& f) { rt.FileLength(f / "missing"); }, ErrorCode::FileNotFound, "missing"},
-        FaultCase{"missing_file_read",
-                  [](auto& rt, auto& f) { rt.ReadAt(f / "missing", 0, buffer); }, ErrorCode::FileNotFound, "missing"},
+        FaultCase{"missing_file_length", [](auto& rt, auto& f) { rt.FileLength(f / "missing"); },
+                  ErrorCode::FileNotFound, "missing"},
+        FaultCase{"missing_file_opened", [](auto& rt, auto& f) { rt.OpenInput(f / "missing"); },
+                  ErrorCode::FileNotFound, "missing"},
+        FaultCase{"folder_opened_as_file", [](auto& rt, auto& f) { rt.OpenInput(f / "dir"); },
+                  ErrorCode::PathFileAccess, "dir"},
+        FaultCase{"pipe_opened_as_file", [](auto& rt, auto& f) { rt.OpenInput(f / "fifo"); },
+                  ErrorCode::PathFileAccess, "fifo"},
+        FaultCase{"pipe_written",
+                  [](auto& rt, auto& f) { rt.CreateOutput(f / "fifo", Naming::ReplaceLinkTarget); },
+                  ErrorCode::PathFileAccess, "fifo"},
+        FaultCase{"folder_written",
+                  [](auto& rt, auto& f) { rt.CreateOutput(f / "dir", Naming::ReplaceName); },
+                  ErrorCode::PathFileAccess, "dir"},
         FaultCase{"file_where_folder_should_be",
-                  [](auto& rt, auto& f) { rt.WriteAt(f / "file/piece.tr1", 0, data); }, ErrorCode::PathNotFound, "file/piece.tr1"},
+                  [](auto& rt, auto& f) { rt.CreateOutput(f / "file/x.tr1", Naming::ReplaceName); },
+                  ErrorCode::PathNotFound, "file/x.tr1"},
         FaultCase{"missing_folder",
-                  [](auto& rt, auto& f) { rt.WriteAt(f / "nowhere/piece.tr1", 0, data); }, ErrorCode::FileNotFound, "nowhere/piece.tr1"},
-        FaultCase{"folder_measured_as_file",
-                  [](auto& rt, auto& f) { rt.FileLength(f / "dir"); }, ErrorCode::PathFileAccess, "dir"},
-        FaultCase{"folder_written_as_file",
-                  [](auto& rt, auto& f) { rt.WriteAt(f / "dir", 0, data); }, ErrorCode::PathFileAccess, "dir"},
-        FaultCase{"folder_created_over_a_file",
-                  [](auto& rt, auto& f) { rt.CreateFolder(f / "file"); }, ErrorCode::PathFileAccess, "file"},
-        FaultCase{"replacing_a_folder",
-                  [](auto& rt, auto& f) { rt.BeginReplacement(f / "dir"); }, ErrorCode::PathFileAccess, "dir"},
-        FaultCase{"replacement_in_missing_folder",
-                  [](auto& rt, auto& f) { rt.BeginReplacement(f / "nowhere/x"); }, ErrorCode::FileNotFound, "nowhere/x"}),
+                  [](auto& rt, auto& f) { rt.CreateOutput(f / "nowhere/x", Naming::ReplaceName); },
+                  ErrorCode::FileNotFound, "nowhere/x"},
+        FaultCase{"folder_created_over_a_file", [](auto& rt, auto& f) { rt.CreateFolder(f / "file"); },
+                  ErrorCode::PathFileAccess, "file"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PosixRunTime, AFullDeviceIsDiskFull) {
-    PosixRunTime runTime;
-    try {
-        runTime.WriteAt("/dev/full", 0, data);
-        FAIL() << "no failure";
-    } catch (const RunTimeError& failure) {
-        EXPECT_EQ(failure.Code(), ErrorCode::DiskFull);
-    }
-}
-
-class ReplacementTest : public testing::Test {
+// Both kinds of new file: unnamed until published, and under a hidden name where
+// the file system has no unnamed files.
+class OutputTest : public testing::TestWithParam<bool> {
 protected:
     test::TempFolder folder;
-    PosixRunTime runTime;
+    test::FaultyCalls calls;
+    PosixRunTime runTime{calls};
 
-    // Writes the bytes through a replacement of destination, committing or not.
-    Replacement Replace(const std::string& destination, bool commit) {
-        Replacement replacement = runTime.BeginReplacement(destination);
-        runTime.WriteAt(replacement.Temporary, 0, data);
-        if (commit)
-            runTime.CommitReplacement(replacement);
-        else
-            runTime.DiscardReplacement(replacement);
-        return replacement;
+    void SetUp() override { calls.UnnamedFiles = GetParam(); }
+
+    void Write(const std::string& path, Naming naming, bool publish) {
+        auto file = runTime.CreateOutput(path, naming);
+        file->WriteAt(0, data);
+        file->Flush();
+        if (publish) {
+            file->Publish();
+            file->FlushName();
+        }
     }
-
-    std::size_t Entries() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder.Path()), {}));
+    std::size_t Entries(const std::string& path) const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(path), {}));
     }
 };
 
-TEST_F(ReplacementTest, ANewFileGetsTheUsualMode) {
+TEST_P(OutputTest, ANewFileGetsTheUsualModeAndNothingElseIsLeft) {
     const mode_t mask = ::umask(022);
-    Replace(folder / "new", true);
+    Write(folder / "new", Naming::ReplaceName, true);
     ::umask(mask);
     EXPECT_EQ(fs::status(folder / "new").permissions(), fs::perms(0644));
-    EXPECT_EQ(ReadFile(folder / "new"), (std::vector<std::uint8_t>{1, 2, 3, 4}));
-    EXPECT_EQ(Entries(), 1u);
+    EXPECT_EQ(ReadFile(folder / "new"), data);
+    EXPECT_EQ(Entries(folder.Path()), 1u);
 }
 
-TEST_F(ReplacementTest, AnExistingFileKeepsItsModeAndLosesItsTail) {
+TEST_P(OutputTest, AReplacedFileKeepsItsModeAndLosesItsTail) {
     WriteFile(folder / "old", std::vector<std::uint8_t>(100, 0xEE));
     fs::permissions(folder / "old", fs::perms(0640));
-    Replace(folder / "old", true);
+    Write(folder / "old", Naming::ReplaceName, true);
     EXPECT_EQ(fs::status(folder / "old").permissions(), fs::perms(0640));
-    EXPECT_EQ(ReadFile(folder / "old"), (std::vector<std::uint8_t>{1, 2, 3, 4}));
-    EXPECT_EQ(Entries(), 1u);
+    EXPECT_EQ(ReadFile(folder / "old"), data);
+    EXPECT_EQ(Entries(folder.Path()), 1u);
 }
 
-TEST_F(ReplacementTest, ALinkIsReplacedAtItsTarget) {
+TEST_P(OutputTest, ALinkIsFollowedOrReplacedAsAsked) {
     fs::create_directory(folder / "real");
-    WriteFile(folder / "real/target", std::vector<std::uint8_t>(100, 0xEE));
-    fs::create_symlink("real/target", folder / "link");
-    Replace(folder / "link", true);
-    EXPECT_TRUE(fs::is_symlink(folder / "link"));
-    EXPECT_EQ(ReadFile(folder / "real/target"), (std::vector<std::uint8_t>{1, 2, 3, 4}));
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "real"), {}), 1);
+    WriteFile(folder / "real/target", {9, 9});
+    fs::create_symlink("real/target", folder / "followed");
+    fs::create_symlink("real/target", folder / "replaced");
+
+    Write(folder / "replaced", Naming::ReplaceName, true);
+    EXPECT_FALSE(fs::is_symlink(folder / "replaced"));
+    EXPECT_EQ(ReadFile(folder / "real/target"), (std::vector<std::uint8_t>{9, 9}));
+
+    Write(folder / "followed", Naming::ReplaceLinkTarget, true);
+    EXPECT_TRUE(fs::is_symlink(folder / "followed"));
+    EXPECT_EQ(ReadFile(folder / "real/target"), data);
+    EXPECT_EQ(Entries(folder / "real"), 1u);
 }
 
-TEST_F(ReplacementTest, ADiscardedReplacementLeavesTheOldFile) {
+TEST_P(OutputTest, AnUnpublishedFileLeavesNothingAndTheOldFileStands) {
     WriteFile(folder / "old", {9, 9});
-    const Replacement replacement = Replace(folder / "old", false);
-    EXPECT_FALSE(fs::exists(replacement.Temporary));
+    Write(folder / "old", Naming::ReplaceName, false);
+    Write(folder / "new", Naming::ReplaceName, false);
     EXPECT_EQ(ReadFile(folder / "old"), (std::vector<std::uint8_t>{9, 9}));
-    EXPECT_EQ(Entries(), 1u);
+    EXPECT_EQ(Entries(folder.Path()), 1u);
 }
 
-TEST_F(ReplacementTest, ALinkToADeviceIsWrittenInPlaceNeverReplaced) {
+TEST_P(OutputTest, AWriteThatMakesNoProgressFails) {
+    calls.WritesStall = true;
+    auto file = runTime.CreateOutput(folder / "x", Naming::ReplaceName);
+    EXPECT_THROW(file->WriteAt(0, data), RunTimeError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, OutputTest, testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "unnamed" : "hidden_name"; });
+
+TEST(PosixRunTime, ALinkToADeviceIsWrittenInPlaceNeverReplaced) {
+    test::TempFolder folder;
     // A private device node, so that a fault here cannot touch the system's own.
     if (::mknod((folder / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
         GTEST_SKIP() << "cannot make a device node here";
-    fs::create_directory(folder / "out");
-    fs::create_symlink(folder / "full", folder / "out/image");
-
-    const Replacement replacement = runTime.BeginReplacement(folder / "out/image");
-    EXPECT_TRUE(replacement.InPlace);
+    fs::create_symlink(folder / "full", folder / "image");
+    PosixRunTime runTime;
+    auto file = runTime.CreateOutput(folder / "image", Naming::ReplaceLinkTarget);
     try {
-        runTime.WriteAt(replacement.Temporary, 0, data);
+        file->WriteAt(0, data);
         FAIL() << "a full device took the bytes";
     } catch (const RunTimeError& failure) {
         EXPECT_EQ(failure.Code(), ErrorCode::DiskFull);
+        EXPECT_NE(failure.Description().find(folder / "image"), std::string::npos);
     }
-    runTime.DiscardReplacement(replacement);
+    file.reset();
     EXPECT_TRUE(fs::is_character_file(folder / "full"));
-    EXPECT_EQ(Entries(), 2u);
+}
+
+TEST(PosixRunTime, ExamineTellsALinkFromWhatItLeadsTo) {
+    test::TempFolder folder;
+    WriteFile(folder / "file", {1});
+    fs::create_symlink("file", folder / "link");
+    fs::create_hard_link(folder / "file", folder / "hard");
+    fs::create_symlink("nothing", folder / "dangling");
+    PosixRunTime runTime;
+    const EntryInfo file = runTime.Examine(folder / "file");
+    const EntryInfo link = runTime.Examine(folder / "link");
+    EXPECT_EQ(link.Kind, EntryKind::Link);
+    EXPECT_EQ(link.TargetKind, EntryKind::Regular);
+    EXPECT_EQ(link.TargetId, file.Id);
+    EXPECT_NE(link.Id, file.Id);
+    EXPECT_EQ(runTime.Examine(folder / "hard").Id, file.Id);
+    EXPECT_EQ(runTime.Examine(folder / "dangling").TargetKind, EntryKind::Missing);
+    EXPECT_EQ(runTime.Examine(folder / "none/x").Kind, EntryKind::Missing);
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 
 #include "platform/ClassStore.h"
 #include "platform/Controls.h"
-#include "support/FaultyRunTime.h"
+#include "platform/posix/PosixRunTime.h"
+#include "support/FaultyCalls.h"
 #include "window/frmTren.h"
 
 #include <deque>
@@ -32,7 +33,8 @@ public:
     std::vector<std::string> ListLines() const { return list.lines; }
     std::vector<std::string> Progress() const;
 
-    FaultyRunTime runTime;
+    FaultyCalls calls;
+    platform::PosixRunTime runTime{calls};
     std::deque<platform::OpenChoice> opens;
     std::deque<std::string> folders;
 

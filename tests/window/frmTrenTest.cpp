@@ -284,8 +284,8 @@ INSTANTIATE_TEST_SUITE_P(
 class FullDiskTest : public DamagedSetTest, public testing::WithParamInterface<bool> {};
 
 TEST_P(FullDiskTest, TrenningStopsAtTheFailingPieceAndWritesNoHeader) {
-    ui.runTime.KernelCopy = GetParam();
-    ui.runTime.WriteBudget = 500000 + 10;
+    ui.calls.KernelCopy = GetParam();
+    ui.calls.WriteBudget = 500000 + 10;
     Tren(Source("set.bin", source), Size500K, out.Path());
 
     EXPECT_EQ(ui.ListLines(), (Lines{out / "set.bin.tr1 [500000 bytes]",
@@ -303,8 +303,8 @@ TEST_P(FullDiskTest, BuildingLeavesAnExistingFileAsItWas) {
     MakeSet();
     const Bytes old = RandomBytes(3000000, 9);
     WriteFile(out / "set.bin", old);
-    ui.runTime.KernelCopy = GetParam();
-    ui.runTime.WriteBudget = 700000;
+    ui.calls.KernelCopy = GetParam();
+    ui.calls.WriteBudget = 700000;
     Build(in / "set.bin.tr0", out.Path());
 
     EXPECT_EQ(ui.ListLines(), Lines{"Terminate building during error"});

@@ -1,15 +1,20 @@
 #include "platform/posix/PosixRunTime.h"
 
 #include "platform/Paths.h"
+#include "platform/posix/Interruption.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace tren::platform {
@@ -40,65 +45,95 @@ ErrorCode CodeOfErrno(int error) {
 
 namespace {
 
+constexpr const char* Reading = "Cannot read";
+constexpr const char* Writing = "Cannot write";
+
 [[noreturn]] void Fail(int error, const char* operation, const std::string& path) {
     throw RunTimeError(CodeOfErrno(error), operation, path, std::strerror(error));
 }
 
-// One open file; the write path closes explicitly so that a failing close, where a
-// lost last piece hides, is reported.
-class File {
+[[noreturn]] void NotRegular(const char* operation, const std::string& path, mode_t mode) {
+    const char* what = S_ISDIR(mode)    ? "it is a folder"
+                       : S_ISFIFO(mode) ? "it is a pipe, not a regular file"
+                       : S_ISSOCK(mode) ? "it is a socket, not a regular file"
+                                        : "it is a device, not a regular file";
+    throw RunTimeError(ErrorCode::PathFileAccess, operation, path, what);
+}
+
+// One open descriptor, closed when it goes; Close reports a failing close, where a
+// lost write can hide.
+class Descriptor {
 public:
-    File(const std::string& path, int flags, const char* operation)
-        : path_(path), operation_(operation) {
-        do
-            fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
-        while (fd_ < 0 && errno == EINTR);
-        if (fd_ < 0)
-            Fail(errno);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    ~File() {
+    Descriptor(SystemCalls& sys, int fd) : sys_(sys), fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
         if (fd_ >= 0)
-            ::close(fd_);
+            sys_.Close(fd_);
     }
-
     int fd() const noexcept { return fd_; }
-    [[noreturn]] void Fail(int error) const { tren::platform::Fail(error, operation_, path_); }
-
-    void Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0 && errno != EINTR)
-            Fail(errno);
-    }
-
-    // The file ends where the last write ended, whatever it held before.
-    void EndAt(std::int64_t end) {
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0)
-            Fail(errno);
-        if (S_ISREG(st.st_mode) && st.st_size != end && ::ftruncate(fd_, end) != 0)
-            Fail(errno);
+    int Release() noexcept { return std::exchange(fd_, -1); }
+    bool Close() {
+        const int fd = std::exchange(fd_, -1);
+        return sys_.Close(fd) == 0 || errno == EINTR;
     }
 
 private:
-    int fd_ = -1;
-    std::string path_;
-    const char* operation_;
+    SystemCalls& sys_;
+    int fd_;
 };
 
-int WriteFlags(std::int64_t offset) { return O_WRONLY | O_CREAT | (offset == 0 ? O_TRUNC : 0); }
+int OpenRetrying(SystemCalls& sys, const char* path, int flags, mode_t mode = 0666) {
+    int fd;
+    do
+        fd = sys.Open(path, flags | O_CLOEXEC, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
 
-// A final symbolic link is followed to the file it names, so that the
-// replacement lands where a plain write would have written.
-std::string ResolveLinks(std::string path) {
+std::string FolderToOpen(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    return folder.empty() ? "." : folder;
+}
+
+EntryKind KindOf(mode_t mode) {
+    if (S_ISREG(mode))
+        return EntryKind::Regular;
+    if (S_ISDIR(mode))
+        return EntryKind::Folder;
+    if (S_ISLNK(mode))
+        return EntryKind::Link;
+    return EntryKind::Other;
+}
+
+FileId IdOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::string RandomSuffix() {
+    static std::mt19937_64 generator{std::random_device{}()};
+    static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string suffix;
+    for (int i = 0; i < 10; ++i)
+        suffix += digits[generator() % (sizeof digits - 1)];
+    return suffix;
+}
+
+// A short hidden name beside the target: short, so that it fits wherever the
+// target's own name fits.
+std::string TemporaryName(const std::string& target) {
+    return FolderOf(target) + ".tren-" + RandomSuffix();
+}
+
+// A final symbolic link is followed to the file it names, so that the new file
+// lands where a plain write would have written.
+std::string ResolveLinks(SystemCalls& sys, std::string path) {
     for (int hop = 0; hop < 40; ++hop) {
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        if (sys.LStat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
             return path;
-        std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1);
-        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+        const ssize_t n = sys.ReadLink(path.c_str(), target.data(), target.size());
         if (n < 0)
             Fail(errno, "Cannot follow the link", path);
         std::string next(target.data(), static_cast<std::size_t>(n));
@@ -107,171 +142,330 @@ std::string ResolveLinks(std::string path) {
     Fail(ELOOP, "Cannot follow the link", path);
 }
 
-std::string RandomSuffix() {
-    static std::mt19937_64 generator{std::random_device{}()};
-    static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string suffix;
-    for (int i = 0; i < 8; ++i)
-        suffix += digits[generator() % (sizeof digits - 1)];
-    return suffix;
-}
+class PosixInputFile final : public InputFile {
+public:
+    PosixInputFile(SystemCalls& sys, std::string path, int fd, FileId id)
+        : path_(std::move(path)), file_(sys, fd), sys_(sys), id_(id) {}
+
+    const std::string& Path() const override { return path_; }
+    FileId Id() const override { return id_; }
+    int fd() const { return file_.fd(); }
+
+    std::int64_t Length() override {
+        struct stat st {};
+        if (sys_.FStat(file_.fd(), &st) != 0)
+            Fail(errno, Reading, path_);
+        return st.st_size;
+    }
+
+    std::size_t ReadAt(std::int64_t offset, std::span<std::uint8_t> into) override {
+        std::size_t done = 0;
+        while (done < into.size()) {
+            const ssize_t n = sys_.PRead(file_.fd(), into.data() + done, into.size() - done,
+                                         static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                Fail(errno, Reading, path_);
+            if (n == 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        return done;
+    }
+
+private:
+    std::string path_;
+    Descriptor file_;
+    SystemCalls& sys_;
+    FileId id_;
+};
+
+class PosixOutputFile final : public OutputFile {
+public:
+    // Written where it stands (a device), or new and unnamed (temporary empty), or
+    // new under a hidden temporary name.
+    PosixOutputFile(SystemCalls& sys, std::string path, std::string target, int fd,
+                    std::string temporary, bool inPlace)
+        : sys_(sys), path_(std::move(path)), target_(std::move(target)), file_(sys, fd),
+          temporary_(std::move(temporary)), inPlace_(inPlace) {
+        if (!temporary_.empty())
+            removal_ = std::make_unique<RemovalOnInterrupt>(temporary_);
+    }
+    PosixOutputFile(const PosixOutputFile&) = delete;
+    PosixOutputFile& operator=(const PosixOutputFile&) = delete;
+
+    ~PosixOutputFile() override {
+        if (!published_ && !inPlace_ && !temporary_.empty())
+            sys_.Unlink(temporary_.c_str());
+    }
+
+    const std::string& Path() const override { return path_; }
+
+    void WriteAt(std::int64_t offset, std::span<const std::uint8_t> from) override {
+        std::size_t done = 0;
+        while (done < from.size()) {
+            const ssize_t n = sys_.PWrite(file_.fd(), from.data() + done, from.size() - done,
+                                          static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                Fail(errno, Writing, path_);
+            if (n == 0)
+                throw RunTimeError(ErrorCode::DeviceIo, Writing, path_, "the write made no progress");
+            done += static_cast<std::size_t>(n);
+        }
+    }
+
+    std::int64_t CopyFrom(InputFile& from, std::int64_t fromOffset, std::int64_t toOffset,
+                          std::int64_t count) override {
+        auto* input = dynamic_cast<PosixInputFile*>(&from);
+        if (input == nullptr)
+            return -1;
+        off_t in = fromOffset;
+        off_t out = toOffset;
+        std::int64_t done = 0;
+        while (done < count) {
+            const ssize_t n = sys_.CopyFileRange(input->fd(), &in, file_.fd(), &out,
+                                                 static_cast<std::size_t>(count - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                // These can only be the written side's; anything else (an I/O error
+                // above all) may be either, and the plain read and write that follow
+                // name the side that fails.
+                if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)
+                    Fail(errno, Writing, path_);
+                return -1;
+            }
+            // Some file systems report no data where there is some: the plain read
+            // tells whether the input really ends here.
+            if (n == 0)
+                return -1;
+            done += n;
+        }
+        return done;
+    }
+
+    void StartFlush() override {
+        if (sys_.SyncFileRange(file_.fd()) != 0 && errno != EINVAL && errno != ESPIPE &&
+            errno != ENOSYS && errno != EINTR)
+            Fail(errno, Writing, path_);
+    }
+
+    void Flush() override {
+        // A device or file system that cannot be flushed says EINVAL: nothing waits.
+        if (sys_.FDataSync(file_.fd()) != 0 && errno != EINVAL && errno != EROFS)
+            Fail(errno, Writing, path_);
+    }
+
+    void Publish() override {
+        if (inPlace_) {
+            published_ = true;
+            if (!file_.Close())
+                Fail(errno, Writing, path_);
+            return;
+        }
+        if (temporary_.empty()) {
+            // An unnamed file takes a free name at once; a taken one is replaced
+            // through a hidden name, since only rename replaces.
+            if (sys_.LinkAt(file_.fd(), target_.c_str()) == 0) {
+                published_ = true;
+                return;
+            }
+            if (errno != EEXIST)
+                Fail(errno, Writing, path_);
+            for (int attempt = 0;; ++attempt) {
+                const std::string name = TemporaryName(target_);
+                if (sys_.LinkAt(file_.fd(), name.c_str()) == 0) {
+                    // Named now: removed on interruption and by the destructor
+                    // until it is renamed.
+                    temporary_ = name;
+                    removal_ = std::make_unique<RemovalOnInterrupt>(temporary_);
+                    break;
+                }
+                if (errno != EEXIST || attempt == 100)
+                    Fail(errno, Writing, path_);
+            }
+        }
+        if (sys_.Rename(temporary_.c_str(), target_.c_str()) != 0)
+            Fail(errno, Writing, path_);
+        published_ = true;
+        removal_.reset();
+    }
+
+    void FlushName() override {
+        if (inPlace_)
+            return;
+        const std::string folder = FolderToOpen(target_);
+        Descriptor dir(sys_, OpenRetrying(sys_, folder.c_str(), O_RDONLY | O_DIRECTORY));
+        if (dir.fd() < 0)
+            Fail(errno, Writing, path_);
+        if (sys_.FSync(dir.fd()) != 0 && errno != EINVAL)
+            Fail(errno, Writing, path_);
+    }
+
+private:
+    SystemCalls& sys_;
+    std::string path_;
+    std::string target_;
+    Descriptor file_;
+    std::string temporary_;
+    bool inPlace_;
+    bool published_ = false;
+    std::unique_ptr<RemovalOnInterrupt> removal_;
+};
+
+class PosixFolderLock final : public FolderLock {
+public:
+    PosixFolderLock(SystemCalls& sys, int fd) : file_(sys, fd) {}
+
+private:
+    Descriptor file_;
+};
 
 } // namespace
 
 std::int64_t PosixRunTime::FileLength(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    if (sys_.Stat(path.c_str(), &st) != 0)
         Fail(errno, "Cannot measure", path);
     if (S_ISDIR(st.st_mode))
         Fail(EISDIR, "Cannot measure", path);
     return st.st_size;
 }
 
-bool PosixRunTime::FolderExists(const std::string& path) {
+EntryInfo PosixRunTime::Examine(const std::string& path) {
+    EntryInfo info;
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (sys_.LStat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return info;
+        Fail(errno, "Cannot look at", path);
+    }
+    info.Kind = info.TargetKind = KindOf(st.st_mode);
+    info.Id = info.TargetId = IdOf(st);
+    if (info.Kind == EntryKind::Link) {
+        if (sys_.Stat(path.c_str(), &st) == 0) {
+            info.TargetKind = KindOf(st.st_mode);
+            info.TargetId = IdOf(st);
+        } else if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) {
+            info.TargetKind = EntryKind::Missing;
+            info.TargetId = {};
+        } else {
+            Fail(errno, "Cannot look at", path);
+        }
+    }
+    return info;
 }
 
 void PosixRunTime::CreateFolder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) != 0 && !(errno == EEXIST && FolderExists(path)))
+    if (sys_.MkDir(path.c_str(), 0777) != 0 && !(errno == EEXIST && FolderExists(path)))
         Fail(errno, "Cannot create the folder", path);
 }
 
-void PosixRunTime::CheckReadable(const std::string& path) {
-    File file(path, O_RDONLY, "Cannot open");
+void PosixRunTime::RemoveFile(const std::string& path) {
+    if (sys_.Unlink(path.c_str()) != 0 && errno != ENOENT)
+        Fail(errno, "Cannot remove", path);
 }
 
-std::size_t PosixRunTime::ReadAt(const std::string& path, std::int64_t offset,
-                                 std::span<std::uint8_t> into) {
-    File file(path, O_RDONLY, "Cannot read");
-    std::size_t done = 0;
-    while (done < into.size()) {
-        const ssize_t n = ::pread(file.fd(), into.data() + done, into.size() - done,
-                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            file.Fail(errno);
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+void PosixRunTime::FlushFolder(const std::string& folder) {
+    Descriptor dir(sys_, OpenRetrying(sys_, folder.c_str(), O_RDONLY | O_DIRECTORY));
+    if (dir.fd() < 0)
+        Fail(errno, Writing, folder);
+    if (sys_.FSync(dir.fd()) != 0 && errno != EINVAL)
+        Fail(errno, Writing, folder);
 }
 
-void PosixRunTime::WriteAt(const std::string& path, std::int64_t offset,
-                           std::span<const std::uint8_t> from) {
-    File file(path, WriteFlags(offset), "Cannot write");
-    std::size_t done = 0;
-    while (done < from.size()) {
-        const ssize_t n = ::pwrite(file.fd(), from.data() + done, from.size() - done,
-                                   static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            file.Fail(errno);
-        done += static_cast<std::size_t>(n);
-    }
-    file.EndAt(offset + static_cast<std::int64_t>(from.size()));
-    file.Close();
+std::size_t PosixRunTime::MaxNameLength(const std::string& folder) {
+    // Some file systems (vfat) report more than they take; no name over 255 bytes
+    // is taken anywhere.
+    constexpr long Longest = 255;
+    Descriptor dir(sys_, OpenRetrying(sys_, folder.c_str(), O_RDONLY | O_DIRECTORY));
+    if (dir.fd() < 0)
+        Fail(errno, "Cannot open the folder", folder);
+    errno = 0;
+    const long limit = sys_.FPathConf(dir.fd(), _PC_NAME_MAX);
+    return static_cast<std::size_t>(limit > 0 ? std::min(limit, Longest) : Longest);
 }
 
-std::int64_t PosixRunTime::CopyRange(const std::string& from, std::int64_t fromOffset,
-                                     const std::string& to, std::int64_t toOffset,
-                                     std::int64_t count) {
-    File source(from, O_RDONLY, "Cannot read");
-    File target(to, WriteFlags(toOffset), "Cannot write");
-    loff_t in = fromOffset;
-    loff_t out = toOffset;
-    std::int64_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::copy_file_range(source.fd(), &in, target.fd(), &out,
-                                            static_cast<std::size_t>(count - done), 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            // These say the kernel will not copy between these two files (other file
-            // systems, special files, an old kernel), not that the data is bad.
-            if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL ||
-                errno == EBADF || errno == ETXTBSY)
-                return -1;
-            target.Fail(errno);
-        }
-        if (n == 0) {
-            // Some file systems report no data where there is some; let the plain read
-            // decide whether the source really ends here.
-            if (done == 0)
-                return -1;
-            break;
-        }
-        done += n;
-    }
-    target.EndAt(toOffset + done);
-    target.Close();
-    return done;
+std::unique_ptr<FolderLock> PosixRunTime::LockFolder(const std::string& folder, bool exclusive) {
+    const int fd = OpenRetrying(sys_, folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        Fail(errno, "Cannot open the folder", folder);
+    auto lock = std::make_unique<PosixFolderLock>(sys_, fd);
+    int result;
+    do
+        result = sys_.Flock(fd, exclusive ? LOCK_EX : LOCK_SH);
+    while (result != 0 && errno == EINTR);
+    // A file system without locks (some network ones) is used unlocked rather than
+    // not at all.
+    if (result != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL)
+        Fail(errno, "Cannot lock the folder", folder);
+    return lock;
 }
 
-Replacement PosixRunTime::BeginReplacement(const std::string& destination) {
-    Replacement replacement;
-    replacement.Target = ResolveLinks(destination);
-    const std::string& target = replacement.Target;
-
+std::unique_ptr<InputFile> PosixRunTime::OpenInput(const std::string& path) {
+    // Not blocking: a pipe standing at the name must be refused, not waited on.
+    const int fd = OpenRetrying(sys_, path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        Fail(errno, Reading, path);
+    Descriptor file(sys_, fd);
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            Fail(EISDIR, "Cannot write", target);
-        File probe(target, O_WRONLY, "Cannot write");
-        if (!S_ISREG(st.st_mode)) {
-            replacement.Temporary = destination;
-            replacement.InPlace = true;
-            return replacement;
+    if (sys_.FStat(fd, &st) != 0)
+        Fail(errno, Reading, path);
+    if (!S_ISREG(st.st_mode))
+        NotRegular(Reading, path, st.st_mode);
+    return std::make_unique<PosixInputFile>(sys_, path, file.Release(), IdOf(st));
+}
+
+std::unique_ptr<OutputFile> PosixRunTime::CreateOutput(const std::string& path, Naming naming) {
+    const std::string target =
+        naming == Naming::ReplaceLinkTarget ? ResolveLinks(sys_, path) : path;
+
+    bool replaces = false;
+    struct stat st {};
+    if (sys_.LStat(target.c_str(), &st) == 0) {
+        if (S_ISREG(st.st_mode)) {
+            // A file that may not be written is not replaced either.
+            Descriptor probe(sys_, OpenRetrying(sys_, target.c_str(), O_WRONLY | O_NONBLOCK));
+            if (probe.fd() < 0)
+                Fail(errno, Writing, path);
+            replaces = true;
+        } else if ((S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) &&
+                   naming == Naming::ReplaceLinkTarget) {
+            // A device is written where it stands, as a plain write would.
+            const int fd = OpenRetrying(sys_, target.c_str(), O_WRONLY | O_NOCTTY);
+            if (fd < 0)
+                Fail(errno, Writing, path);
+            return std::make_unique<PosixOutputFile>(sys_, path, target, fd, std::string(), true);
+        } else if (!S_ISLNK(st.st_mode)) {
+            NotRegular(Writing, path, st.st_mode);
         }
-        replacement.Replaces = true;
     } else if (errno != ENOENT) {
-        Fail(errno, "Cannot write", target);
+        Fail(errno, Writing, path);
     }
 
-    // The name stays short enough for any file system, and a leading dot keeps the
-    // unfinished file out of the way in a file manager.
-    std::string name = FileNameOf(target).substr(0, 200);
-    for (int attempt = 0;; ++attempt) {
-        replacement.Temporary = FolderOf(target) + "." + name + ".tren-" + RandomSuffix();
-        int fd = ::open(replacement.Temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EEXIST && attempt < 100)
-            continue;
-        if (fd < 0)
-            Fail(errno, "Cannot write", target);
-        // A new file has the usual mode (0666 less the umask, as open gives it); a
-        // file that is replaced keeps its own.
-        const bool modeSet = !replacement.Replaces || ::fchmod(fd, st.st_mode & 07777) == 0;
-        const int error = errno;
-        ::close(fd);
-        if (!modeSet) {
-            ::unlink(replacement.Temporary.c_str());
-            Fail(error, "Cannot write", target);
+    const std::string folder = FolderToOpen(target);
+    std::string temporary;
+    int fd = OpenRetrying(sys_, folder.c_str(), O_TMPFILE | O_WRONLY);
+    // Where the file system has no unnamed files (vfat), a hidden name stands in.
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        for (int attempt = 0;; ++attempt) {
+            temporary = TemporaryName(target);
+            fd = OpenRetrying(sys_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL);
+            if (fd >= 0 || errno != EEXIST || attempt == 100)
+                break;
         }
-        return replacement;
     }
-}
-
-void PosixRunTime::CommitReplacement(const Replacement& replacement) {
-    if (replacement.InPlace)
-        return;
-    // Until the new file is on the disk, a crash after the rename could cost the
-    // old one; a new name has nothing to lose and needs no wait for the disk.
-    if (replacement.Replaces) {
-        File file(replacement.Temporary, O_WRONLY, "Cannot write");
-        if (::fdatasync(file.fd()) != 0 && errno != EINVAL)
-            file.Fail(errno);
-        file.Close();
-    }
-    if (::rename(replacement.Temporary.c_str(), replacement.Target.c_str()) != 0)
-        Fail(errno, "Cannot write", replacement.Target);
-}
-
-void PosixRunTime::DiscardReplacement(const Replacement& replacement) noexcept {
-    if (!replacement.InPlace)
-        ::unlink(replacement.Temporary.c_str());
+    if (fd < 0)
+        Fail(errno, Writing, path);
+    auto output = std::make_unique<PosixOutputFile>(sys_, path, target, fd, temporary, false);
+    // A new file has the usual mode (0666 less the umask); one that is replaced
+    // keeps its own.
+    if (replaces && sys_.FChmod(fd, st.st_mode & 07777) != 0)
+        Fail(errno, Writing, path);
+    return output;
 }
 
 std::string PosixRunTime::LookUpEntry(const std::string& path, int attributes) {
@@ -280,7 +474,7 @@ std::string PosixRunTime::LookUpEntry(const std::string& path, int attributes) {
     if (path.empty())
         throw RunTimeError(ErrorCode::InvalidArgument, "Cannot look up", path, "no name given");
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
+    if (sys_.Stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return {};
         Fail(errno, "Cannot look up", path);
@@ -297,7 +491,7 @@ std::string PosixRunTime::LookUpEntry(const std::string& path, int attributes) {
 std::string PosixRunTime::ProgramPath() {
     std::vector<char> buffer(4096);
     for (;;) {
-        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        const ssize_t n = sys_.ReadLink("/proc/self/exe", buffer.data(), buffer.size());
         if (n < 0)
             Fail(errno, "Cannot find the program file", "/proc/self/exe");
         if (static_cast<std::size_t>(n) < buffer.size())

@@ -2,6 +2,7 @@
 
 #include "engine/RunTimeError.h"
 #include "platform/RunTime.h"
+#include "platform/posix/SystemCalls.h"
 
 namespace tren::platform {
 
@@ -11,23 +12,24 @@ ErrorCode CodeOfErrno(int error);
 // The run-time services on Linux and other POSIX systems.
 class PosixRunTime final : public RunTime {
 public:
+    explicit PosixRunTime(SystemCalls& calls = RealSystemCalls()) : sys_(calls) {}
+
     std::int64_t FileLength(const std::string& path) override;
-    bool FolderExists(const std::string& path) override;
+    EntryInfo Examine(const std::string& path) override;
     void CreateFolder(const std::string& path) override;
-    void CheckReadable(const std::string& path) override;
-    std::size_t ReadAt(const std::string& path, std::int64_t offset,
-                       std::span<std::uint8_t> into) override;
-    void WriteAt(const std::string& path, std::int64_t offset,
-                 std::span<const std::uint8_t> from) override;
-    std::int64_t CopyRange(const std::string& from, std::int64_t fromOffset, const std::string& to,
-                           std::int64_t toOffset, std::int64_t count) override;
-    Replacement BeginReplacement(const std::string& destination) override;
-    void CommitReplacement(const Replacement& replacement) override;
-    void DiscardReplacement(const Replacement& replacement) noexcept override;
+    void RemoveFile(const std::string& path) override;
+    void FlushFolder(const std::string& folder) override;
+    std::size_t MaxNameLength(const std::string& folder) override;
+    std::unique_ptr<FolderLock> LockFolder(const std::string& folder, bool exclusive) override;
+    std::unique_ptr<InputFile> OpenInput(const std::string& path) override;
+    std::unique_ptr<OutputFile> CreateOutput(const std::string& path, Naming naming) override;
     std::string LookUpEntry(const std::string& path, int attributes) override;
     std::string ProgramPath() override;
     std::string HomeFolder() override;
     std::string CurrentDirectory() override;
+
+private:
+    SystemCalls& sys_;
 };
 
 } // namespace tren::platform
