@@ -70,14 +70,12 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     tren->add_option("SOURCE", source, "The file to cut")->required()->check(notEmpty);
     tren->add_option("--size", size, "Piece size: 5M, 3M, 1.44M, 1M or 500K (default 1.44M)")
         ->check(sizeName);
-    tren->add_option("--out", outFolder, "Folder for the pieces (default: the current one)")
-        ->check(CLI::ExistingDirectory);
+    tren->add_option("--out", outFolder, "Folder for the pieces (default: the current one)");
 
     std::string header;
     CLI::App* build = app.add_subcommand("build", "Build the file of the set HEADER (a .tr0) in DIR");
     build->add_option("HEADER", header, "The header piece of the set")->required()->check(notEmpty);
-    build->add_option("--out", outFolder, "Folder for the rebuilt file (default: the current one)")
-        ->check(CLI::ExistingDirectory);
+    build->add_option("--out", outFolder, "Folder for the rebuilt file (default: the current one)");
 
     try {
         app.parse(argc, argv);
@@ -90,6 +88,24 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
         return UsageError;
     }
 
+    PosixRunTime runTime;
+    // Only a folder that is not there is the caller's mistake; one that cannot be
+    // looked at (an I/O error) is a failure like any other.
+    try {
+        const EntryInfo out = runTime.Examine(outFolder);
+        if (out.TargetKind != EntryKind::Folder) {
+            err << "tren-cli: --out: "
+                << (out.TargetKind == EntryKind::Missing ? "Directory does not exist: "
+                                                         : "Not a directory: ")
+                << outFolder << '\n'
+                << Usage;
+            return UsageError;
+        }
+    } catch (const RunTimeError& failure) {
+        err << "tren-cli: " << failure.Description() << '\n';
+        return Failed;
+    }
+
     const bool trenning = tren->parsed();
     ConsoleWindow window(err, AbsoluteFolder(outFolder));
     ConsoleTextBox txtSrcFile;
@@ -98,7 +114,6 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     ConsoleProgressBar progress(err, IsTerminal(err));
     ConsoleDialog dialog(trenning ? source : header);
     ConsoleLabel lblLink("tren@example.org");
-    PosixRunTime runTime;
     auto classStore = FreedesktopClassStore::FromEnvironment(runTime.HomeFolder(), TypeIcons());
     ConsoleDesktop desktop;
     frmTren form({window, txtSrcFile, cmbSize, lstFiles, progress, dialog, lblLink},
