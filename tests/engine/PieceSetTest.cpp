@@ -4,41 +4,22 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 namespace tren::pieces {
 namespace {
 
-struct NameCase {
-    const char* name;
-    const char* source;
-    int index;
-    const char* piece;
-};
-
-class PieceNameTest : public testing::TestWithParam<NameCase> {};
-
-TEST_P(PieceNameTest, WriterAndReaderAgree) {
-    const auto& c = GetParam();
-    const std::string piece = PieceName(c.source, c.index);
-    EXPECT_EQ(piece, c.piece);
-    // A reader knows only the header piece's name.
-    EXPECT_EQ(PieceNameFromHeader(PieceName(c.source, 0), c.index), piece);
-    EXPECT_EQ(RebuiltName(PieceName(c.source, 0)), c.source);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, PieceNameTest,
-    testing::Values(NameCase{"no_extension", "a", 1, "a.tr1"},
-                    NameCase{"several_dots", "a.b.c", 1, "a.b.c.tr1"},
-                    NameCase{"header", "report.doc", 0, "report.doc.tr0"},
-                    NameCase{"tenth_piece", "x.zip", 10, "x.zip.tr10"},
-                    NameCase{"last_possible_piece", "x.zip", 255, "x.zip.tr255"},
-                    NameCase{"blanks", "my report 2.doc", 3, "my report 2.doc.tr3"},
-                    NameCase{"utf8", "r\xC3\xA9sum\xC3\xA9 \xD7\xA9.txt", 2,
-                             "r\xC3\xA9sum\xC3\xA9 \xD7\xA9.txt.tr2"},
-                    NameCase{"dot_file", ".profile", 1, ".profile.tr1"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(RebuiltName, AHeaderNameOfFourCharactersLeavesNoName) {
+TEST(PieceName, WriterAndReaderAgree) {
+    // A reader knows only the header's name; index 10 catches one that appends to
+    // it instead of replacing its final "0".
+    const std::tuple<const char*, int, const char*> table[] = {
+        {"a", 1, "a.tr1"}, {"a.b.c", 0, "a.b.c.tr0"}, {"x.zip", 10, "x.zip.tr10"}};
+    for (const auto& [source, index, piece] : table) {
+        EXPECT_EQ(PieceName(source, index), piece);
+        EXPECT_EQ(PieceNameFromHeader(PieceName(source, 0), index), piece);
+        EXPECT_EQ(RebuiltName(PieceName(source, 0)), source);
+    }
     for (const char* header : {".tr0", "a.t", ""}) {
         try {
             RebuiltName(header);
@@ -49,52 +30,57 @@ TEST(RebuiltName, AHeaderNameOfFourCharactersLeavesNoName) {
     }
 }
 
-TEST(SizeTable, CodesAreListPositionsPlusOne) {
-    const std::pair<std::int32_t, int> expected[] = {
-        {5000000, 1}, {3000000, 2}, {1440000, 3}, {1000000, 4}, {500000, 5}, {1474560, 0}, {0, 0}};
-    for (const auto& [bytes, code] : expected) {
-        EXPECT_EQ(SizeCodeOf(bytes), code) << bytes;
-        if (code != 0)
-            EXPECT_EQ(PieceSizeOf(code), bytes);
-    }
-    EXPECT_FALSE(PieceSizeOf(0));
-    EXPECT_FALSE(PieceSizeOf(6));
+// Rejections of size code 0 and 6, a digit above 9 inside the number, a piece
+// count or last piece size of 0 are checked through the window's build.
+TEST(DecodeHeader, ReadsTheDocumentedExampleAndRefusesTheEdges) {
+    using Bytes = std::array<std::uint8_t, HeaderLength>;
+    const Bytes example{3, 0, 0, 0, 0, 2, 6, 0, 0, 3};
+    const auto header = DecodeHeader(example);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->PieceCount, 3);
+    EXPECT_EQ(header->LastPieceSize, 620000);
+    EXPECT_EQ(header->SizeCode, 3);
+    EXPECT_EQ(EncodeHeader(*header), example);
+    EXPECT_EQ(RebuiltLength(*header), 3500000);
+    EXPECT_TRUE(DecodeHeader(Bytes{255, 0, 0, 0, 0, 0, 0, 5, 0, 1}));
+    EXPECT_FALSE(DecodeHeader(Bytes{3, 0, 0, 0, 0, 2, 6, 0, 0, 255}));
+    EXPECT_FALSE(DecodeHeader(Bytes{3, 0, 0, 0, 0, 0, 0, 0, 200, 3})); // the top digit
 }
 
-TEST(EncodeHeader, MatchesTheDocumentedExample) {
-    // 3500000 bytes cut at 1440000: three pieces, the last of 620000 bytes.
-    const std::array<std::uint8_t, 10> expected{3, 0, 0, 0, 0, 2, 6, 0, 0, 3};
-    EXPECT_EQ(EncodeHeader({3, 620000, 3}), expected);
-}
+// The documented example: pieces of 1440000 bytes, the third of 620000.
+const Header Example{3, 620000, 3};
 
-struct HeaderCase {
+struct FaultCase {
     const char* name;
-    std::array<std::uint8_t, 10> bytes;
-    bool accepted;
+    std::vector<std::int64_t> lengths; // -1: the piece does not exist
+    const char* fault;                 // "PIECE HELD NEEDED", or "" when the set is whole
+    // Printed as its name, so test names stay the same from run to run.
+    friend void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class DecodeHeaderTest : public testing::TestWithParam<HeaderCase> {};
+class FirstFaultTest : public testing::TestWithParam<FaultCase> {};
 
-TEST_P(DecodeHeaderTest, AcceptsOnlyUndamagedHeaders) {
-    const auto header = DecodeHeader(GetParam().bytes);
-    EXPECT_EQ(header.has_value(), GetParam().accepted);
-    if (header) {
-        EXPECT_EQ(EncodeHeader(*header), GetParam().bytes);
+TEST_P(FirstFaultTest, NamesTheFirstPieceThatCannotGiveItsShare) {
+    const auto fault = FirstFault(Example, GetParam().lengths);
+    if (!fault) {
+        EXPECT_STREQ(GetParam().fault, "");
+        return;
     }
+    EXPECT_EQ(std::to_string(fault->Piece) + " " + std::to_string(fault->Held) + " " +
+                  std::to_string(fault->Needed),
+              GetParam().fault);
+    EXPECT_EQ(ShareOf(Example, fault->Piece), fault->Needed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Headers, DecodeHeaderTest,
-    testing::Values(HeaderCase{"example", {3, 0, 0, 0, 0, 2, 6, 0, 0, 3}, true},
-                    HeaderCase{"size_code_5", {2, 1, 0, 0, 0, 0, 0, 0, 0, 5}, true},
-                    HeaderCase{"size_code_1", {255, 0, 0, 0, 0, 0, 0, 5, 0, 1}, true},
-                    HeaderCase{"size_code_0", {3, 0, 0, 0, 0, 2, 6, 0, 0, 0}, false},
-                    HeaderCase{"size_code_6", {3, 0, 0, 0, 0, 2, 6, 0, 0, 6}, false},
-                    HeaderCase{"size_code_255", {3, 0, 0, 0, 0, 2, 6, 0, 0, 255}, false},
-                    HeaderCase{"digit_above_9", {3, 10, 0, 0, 0, 2, 6, 0, 0, 3}, false},
-                    HeaderCase{"top_digit_above_9", {3, 0, 0, 0, 0, 0, 0, 0, 200, 3}, false},
-                    HeaderCase{"piece_count_0", {0, 0, 0, 0, 0, 2, 6, 0, 0, 3}, false},
-                    HeaderCase{"last_piece_size_0", {3, 0, 0, 0, 0, 0, 0, 0, 0, 3}, false}),
+    Lengths, FirstFaultTest,
+    testing::Values(FaultCase{"last_piece_needs_only_its_own_size", {1440000, 1440000, 620000}, ""},
+                    FaultCase{"missing_piece", {1440000, -1, -1}, "2 -1 1440000"},
+                    FaultCase{"short_piece", {1439999, 1440000, 620000}, "1 1439999 1440000"},
+                    FaultCase{"longer_pieces_are_fine", {2000000, 1440001, 5000000}, ""},
+                    FaultCase{"short_last_piece", {1440000, 1440000, 619999}, "3 619999 620000"},
+                    FaultCase{"beyond_the_list_is_missing", {1440000, 1440000}, "3 -1 620000"},
+                    FaultCase{"empty_list", {}, "1 -1 1440000"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 
 namespace tren::platform {
 namespace {
@@ -23,42 +22,38 @@ std::string Text(const std::string& path) {
     return {bytes.begin(), bytes.end()};
 }
 
-class Boxes final : public Window {
-public:
-    Lines shown;
-    void MsgBox(const std::string& text, MessageStyle, const std::string&) override {
-        shown.push_back(text);
-    }
-    std::string ChooseFolder(const std::string&) override { return {}; }
-};
-
-class StoreTest : public testing::Test {
+// A home of its own with a program in a folder whose name has a blank; the boxes
+// shown are kept.
+class StoreTest : public testing::Test, Window {
 protected:
     test::TempFolder home;
     std::string data = home / "data";
     std::string config = home / "config";
     std::string program = home / "bin dir/tren";
     PosixRunTime runTime;
-    Boxes boxes;
+    Lines shown;
 
-    StoreTest() {
-        fs::create_directories(home / "bin dir");
-        WriteFile(program, {0x7f, 'E', 'L', 'F'});
+    void MsgBox(const std::string& text, MessageStyle, const std::string&) override {
+        shown.push_back(text);
     }
+    std::string ChooseFolder(const std::string&) override { return {}; }
 
     void Register() {
+        fs::create_directories(home / "bin dir");
+        WriteFile(program, {0x7f, 'E', 'L', 'F'});
         FreedesktopClassStore store(data, config,
                                     {{"16x16", ".png", "sixteen"}, {"scalable", ".svg", "<svg/>"}});
-        MFileAssociations::Services services{boxes, store, runTime};
+        MFileAssociations::Services services{*this, store, runTime};
         MFileAssociations::CreateFileAssociation(
             services, ".tr0", "TR.File", "Trening File", "Build", program, "",
-            MFileAssociations::IconSetting::Set, program + ", 0", MFileAssociations::Reporting::Show);
+            MFileAssociations::IconSetting::Set, program + ", 0",
+            MFileAssociations::Reporting::Show);
     }
 };
 
 TEST_F(StoreTest, WritesTheTypeItsIconAndItsDefaultApplication) {
     Register();
-    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(shown.empty());
     EXPECT_EQ(Text(data + "/mime/packages/x-tr-file.xml"),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
@@ -96,7 +91,7 @@ TEST_F(StoreTest, AStoreThatCannotBeWrittenReportsEachStepInOrder) {
     Register();
     const std::string create = "An error occured while attempting to to create a registery key.";
     const std::string access = "An error occured while attempting to access the registery.";
-    EXPECT_EQ(boxes.shown, (Lines{create, create, create, access, access, access, access}));
+    EXPECT_EQ(shown, (Lines{create, create, create, access, access, access, access}));
     EXPECT_FALSE(fs::exists(config + "/mimeapps.list"));
 }
 
@@ -107,7 +102,6 @@ TEST(DesktopExec, QuotesAndEscapesTheProgram) {
         {"/opt/a\"b/tren", "\"/opt/a\\\"b/tren\" %f"},
         {"/opt/$HOME/`x`", "\"/opt/\\$HOME/\\`x\\`\" %f"},
         {"/opt/back\\slash", "\"/opt/back\\\\\\\\slash\" %f"},
-        {"/opt/100%/tren", "/opt/100%%/tren %f"},
         {"/opt/100% off/tren", "\"/opt/100%% off/tren\" %f"},
     };
     for (const auto& [program, exec] : table)

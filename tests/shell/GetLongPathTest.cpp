@@ -10,12 +10,12 @@
 namespace tren::MFileAssociations {
 namespace {
 
-// Directory entries by the path that names them, short or long, as a system with
-// short names would answer; "!" marks an entry whose lookup fails.
+// Directory entries by the path that names them, as a system with short names
+// would answer; "!" marks an entry whose lookup fails.
 class TableLookup final : public platform::EntryLookup {
 public:
     std::string LookUpEntry(const std::string& path, int attributes) override {
-        EXPECT_EQ(attributes, 54);
+        EXPECT_EQ(attributes, 54); // folders and hidden entries too
         const auto entry = entries.find(path);
         if (entry == entries.end())
             return {};
@@ -27,7 +27,6 @@ public:
         {"/PROGRA~1", "Program Files"},
         {"/PROGRA~1/PIECES", "Pieces"},
         {"/PROGRA~1/PIECES/REPORT~1.TR0", "Report 2000.tr0"},
-        {"/Program Files/Pieces/Report 2000.tr0", "Report 2000.tr0"},
         {"/LOCKED~1", "!"},
         {"/LOCKED~1/a.tr0", "a.tr0"},
         {"/BROKEN.TR0", "!"},
@@ -43,6 +42,7 @@ struct LongPathCase {
     const char* name;
     const char* path;
     const char* longPath;
+    friend void PrintTo(const LongPathCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class GetLongPathTest : public testing::TestWithParam<LongPathCase> {};
@@ -58,17 +58,11 @@ INSTANTIATE_TEST_SUITE_P(
         LongPathCase{"empty", "", ""},
         LongPathCase{"short_names", "/PROGRA~1/PIECES/REPORT~1.TR0",
                      "/Program Files/Pieces/Report 2000.tr0"},
-        LongPathCase{"long_names_stay", "/Program Files/Pieces/Report 2000.tr0",
-                     "/Program Files/Pieces/Report 2000.tr0"},
-        LongPathCase{"short_folder_with_trailing_separator", "/PROGRA~1/PIECES/",
-                     "/Program Files/Pieces/"},
+        LongPathCase{"trailing_separator_stays", "/PROGRA~1/PIECES/", "/Program Files/Pieces/"},
         LongPathCase{"missing_last_component_is_unchanged", "/PROGRA~1/missing.tr0",
                      "/PROGRA~1/missing.tr0"},
-        LongPathCase{"missing_with_trailing_separator_is_unchanged", "/PROGRA~1/nothing/",
-                     "/PROGRA~1/nothing/"},
         LongPathCase{"bare_name", "MYFILE~1.TR0", "My File.tr0"},
         LongPathCase{"missing_bare_name_is_empty", "nothing.tr0", ""},
-        LongPathCase{"missing_bare_name_keeps_its_separator", "nothing/", "/"},
         LongPathCase{"relative_path_keeps_its_first_component", "SUB~1/X.TR0", "SUB~1/x.tr0"},
         // A parent that cannot be looked up keeps the name it was given.
         LongPathCase{"failing_parent_keeps_its_name", "/LOCKED~1/a.tr0", "/LOCKED~1/a.tr0"},
