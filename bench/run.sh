@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Compares tren-cli with split/cat (and cp as the disk's own limit) on one large file.
+# tren-cli puts every file on the disk before it says it finished, so each of the
+# others is timed up to the end of a sync that does the same for it.
 #
 #   bench/run.sh                   # work folder under ${TMPDIR:-/tmp}
 #   BENCH_DIR=/data bench/run.sh   # work folder on another disk
@@ -66,9 +68,9 @@ timed() {
 }
 
 cut_tren() { timed tren "$CLI" tren "$FILE" --size 5M --out D1 >/dev/null; }
-cut_split() { timed split split -b 5000000 "$FILE" D2/x; }
+cut_split() { timed split sh -c 'split -b 5000000 "$1" D2/x && sync' sh "$FILE"; }
 join_build() { timed build "$CLI" build D1/FILE.tr0 --out D3 >/dev/null; }
-join_cat() { timed cat cat D2/x* >D4/FILE; }
+join_cat() { timed cat sh -c 'cat D2/x* >D4/FILE && sync'; }
 
 for ((r = 1; r <= RUNS; r++)); do
     echo "== round $r of $RUNS"
@@ -81,7 +83,7 @@ for ((r = 1; r <= RUNS; r++)); do
         cmp "$FILE" D4/FILE || { echo "bench: cat result differs" >&2; exit 1; }
     fi
     rm -rf D1/* D2/* D3/* D4/*
-    timed cp cp "$FILE" D5/
+    timed cp sh -c 'cp "$1" D5/ && sync' sh "$FILE"
 done
 
 median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{v[NR] = $1} END {
@@ -92,10 +94,10 @@ echo "== results: $BYTES bytes, $RUNS runs each, medians (warm page cache; $(df 
 printf '%-36s %10s %14s   %s\n' command "wall s" "peak RSS KiB" "all wall s"
 row() { printf '%-36s %10s %14s   %s\n' "$2" "$(median "${WALL[$1]}")" "$(median "${RSS[$1]}")" "${WALL[$1]}"; }
 row tren "tren-cli tren FILE --size 5M"
-row split "split -b 5000000 FILE"
+row split "split -b 5000000 FILE; sync"
 row build "tren-cli build FILE.tr0"
-row cat "cat x* > FILE"
-row cp "cp FILE (reference)"
+row cat "cat x* > FILE; sync"
+row cp "cp FILE; sync (reference)"
 ratio() { awk -v a="$(median "${WALL[$1]}")" -v b="$(median "${WALL[$2]}")" \
     'BEGIN { if (b > 0) printf "%.2f\n", a / b; else print "n/a (too fast to time)" }'; }
 echo "ratio tren/split: $(ratio tren split)   (<= 1.0: tren at least as fast)"

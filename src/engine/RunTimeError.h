@@ -6,8 +6,8 @@
 
 namespace tren {
 
-// The run-time library's failure codes. Their numbers are the ones users of the
-// original program know from its messages, so they are kept.
+// The run-time library's failure codes, numbered as that library numbers them,
+// so that a failure carries the same number on every system.
 enum class ErrorCode : int {
     InvalidArgument = 5,
     Overflow = 6,

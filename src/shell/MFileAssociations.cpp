@@ -19,7 +19,7 @@ bool errorReporting = false;
 
 // The nine characters no extension may hold.
 constexpr std::string_view ForbiddenCharacters = "\\/:*?<>|\"";
-// The longest text the old run-time's string loops could count through.
+// The longest extension a 16-bit string loop can count through.
 constexpr std::size_t LongestExtension = 32767;
 
 constexpr int AnyOrdinaryFile = 0;
