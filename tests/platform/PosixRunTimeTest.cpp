@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
@@ -167,6 +169,33 @@ TEST(PosixRunTime, ALinkToADeviceIsWrittenInPlaceNeverReplaced) {
     file.reset();
     EXPECT_TRUE(fs::is_character_file(folder / "full"));
 }
+
+class InterruptTest : public testing::TestWithParam<int> {};
+
+// Where the file system has no unnamed files, an interrupted run must still leave
+// nothing behind, and end as the signal ends it.
+TEST_P(InterruptTest, RemovesAHiddenTemporaryFileAndEndsByTheSignal) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test::TempFolder folder;
+    const int signal = GetParam();
+    EXPECT_EXIT(
+        {
+            std::signal(signal, SIG_DFL);
+            test::FaultyCalls calls;
+            calls.UnnamedFiles = false;
+            PosixRunTime runTime(calls);
+            auto file = runTime.CreateOutput(folder / "image", Naming::ReplaceName);
+            file->WriteAt(0, data);
+            if (fs::is_empty(folder.Path()))
+                std::exit(0); // no hidden file was made: nothing to test
+            std::raise(signal);
+        },
+        testing::KilledBySignal(signal), "");
+    EXPECT_TRUE(fs::is_empty(folder.Path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptTest, testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& info) { return std::string(strsignal(info.param)); });
 
 TEST(PosixRunTime, ExamineTellsALinkFromWhatItLeadsTo) {
     test::TempFolder folder;
