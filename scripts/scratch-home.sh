@@ -2,6 +2,8 @@
 # removed on exit, so that nothing run from here (the window registers the file
 # type at every start) writes into the user's own folders.
 scratch=$(mktemp -d)
+# Others may pass through, not look in: a test can then run as an ordinary user.
+chmod 711 "$scratch"
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$scratch/home" "$scratch/data" "$scratch/config" "$scratch/cache" "$scratch/runtime"
 chmod 700 "$scratch/runtime"

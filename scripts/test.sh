@@ -1,9 +1,40 @@
 #!/usr/bin/env bash
-# Sets up and builds, then runs every test. Tests keep to their own temporary
-# folders; HOME and the XDG folders point into one here as well.
+# Sets up and builds, then runs every test; then the same tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), and the fuzz
+# target for a minute (build-fuzz/). Tests keep to their own temporary folders;
+# HOME and the XDG folders point into one here as well.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 source scripts/scratch-home.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2
+
+# A report exits with 86, which no program here uses, so no test can take it for
+# an expected failure status.
+export ASAN_OPTIONS=exitcode=86:detect_stack_use_after_return=1:strict_string_checks=1
+export UBSAN_OPTIONS=exitcode=86:print_stacktrace=1:halt_on_error=1
+cmake -S . -B build-asan -G Ninja -DTREN_SANITIZE=ON >/dev/null
+cmake --build build-asan -j2
+ctest --test-dir build-asan --output-on-failure -j2
+
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+    -DTREN_WITH_QT=OFF -DTREN_WITH_TESTS=OFF -DTREN_WITH_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j2 --target tren_pieceset_fuzz
+# The fuzzer adds what it finds to its corpus: give it a copy, not fuzz/corpus.
+corpus=$(mktemp -d) artifacts=$(mktemp -d) log=$(mktemp)
+cp fuzz/corpus/* "$corpus/"
+fuzz_status=0
+# 2051 bytes hold a header and 255 eight-byte lengths.
+build-fuzz/fuzz/tren_pieceset_fuzz -max_total_time=60 -max_len=2100 \
+    -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1 || fuzz_status=$?
+if ((fuzz_status)); then
+    tail -n 60 "$log"
+    # The scratch folder goes on exit; keep the failing inputs in the output.
+    for input in "$artifacts"/*; do
+        [ -e "$input" ] && echo "fuzz: failing input $(basename "$input"):" && od -A d -t x1 "$input"
+    done
+    echo "fuzz: FAILED (status $fuzz_status)"
+    exit 1
+fi
+echo "fuzz: $(grep -E '^Done [0-9]+ runs in [0-9]+ second' "$log"), corpus $(ls "$corpus" | wc -l) inputs"

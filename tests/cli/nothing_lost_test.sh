@@ -123,10 +123,13 @@ check "a name too long for the last piece is refused" $(($? != 1))
 [[ -z $(ls -A "$d/out") ]]; check "nothing is written before a name is found too long" $?
 
 # An ordinary user: unnamed files take their names without privileges.
-if command -v setpriv >/dev/null && [[ $(id -u) -eq 0 ]]; then
-    d=$ROOT/user && mkdir -p "$d/out" "$d/back" && cp "$ROOT/a" "$d/s" && chmod -R a+rwX "$d"
-    chmod a+x "$ROOT"
-    as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$d" "$@"; }
+as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$d" "$@"; }
+d=$ROOT/user && mkdir -p "$d/out" "$d/back" && cp "$ROOT/a" "$d/s" && chmod -R a+rwX "$d" && chmod a+x "$ROOT"
+if ! command -v setpriv >/dev/null || [[ $(id -u) -ne 0 ]]; then
+    echo "skipped: the ordinary user's run needs root and setpriv"
+elif ! as_user test -x "$CLI"; then
+    echo "skipped: an ordinary user cannot reach $ROOT"
+else
     as_user "$CLI" tren "$d/s" --size 5M --out "$d/out" >/dev/null 2>"$d/err" &&
         as_user "$CLI" build "$d/out/s.tr0" --out "$d/back" >/dev/null 2>>"$d/err" && same "$d/s" "$d/back/s"
     check "an ordinary user cuts and builds" $? "$(cat "$d/err")"
