@@ -62,6 +62,16 @@ protected:
         ui.AnswerFolder(folder);
     }
 
+    // Writes bytes to src/data and cuts them into folder, without faults.
+    static void CutWhole(const std::string& src, const Bytes& bytes, const std::string& folder) {
+        fs::create_directories(src);
+        fs::create_directories(folder);
+        WriteFile(src + "/data", bytes);
+        ScriptedForm ui;
+        Tren(ui, src + "/data", folder);
+        ui.form.fltbTren_Click();
+    }
+
     // What building the set gives, without faults: its bytes, or nothing.
     static std::optional<Bytes> Rebuilt(const std::string& header, const std::string& into) {
         fs::create_directories(into);
@@ -77,14 +87,7 @@ protected:
     // Cuts B over a stale set of A with call failAt failing; the number of calls made.
     std::size_t TrenOverStaleSet(long failAt, const std::string& run) {
         const std::string src = run + "/src", out = run + "/out";
-        fs::create_directories(src);
-        fs::create_directories(out);
-        WriteFile(src + "/data", a);
-        {
-            ScriptedForm ui;
-            Tren(ui, src + "/data", out);
-            ui.form.fltbTren_Click();
-        }
+        CutWhole(src, a, out);
         WriteFile(src + "/data", b);
 
         ScriptedForm ui;
@@ -114,15 +117,8 @@ protected:
     // Builds B's set over an existing file with call failAt failing.
     std::size_t BuildOverExistingFile(long failAt, const std::string& run) {
         const std::string src = run + "/src", set = run + "/set", out = run + "/out";
-        fs::create_directories(src);
-        fs::create_directories(set);
+        CutWhole(src, b, set);
         fs::create_directories(out);
-        WriteFile(src + "/data", b);
-        {
-            ScriptedForm ui;
-            Tren(ui, src + "/data", set);
-            ui.form.fltbTren_Click();
-        }
         const Bytes old = {7, 7, 7};
         WriteFile(out + "/data", old);
         std::vector<Bytes> setBefore;
