@@ -17,8 +17,8 @@ template <class Action> void Sizing(std::size_t n, Action action) {
         action();
     } catch (const std::exception&) {
         // bad_alloc, or length_error for a size the address space cannot hold.
-        throw RunTimeError(ErrorCode::OutOfMemory, "Cannot make a buffer of",
-                           std::to_string(n) + " bytes");
+        throw RunTimeError(ErrorCode::OutOfMemory,
+                           "Cannot make a buffer of " + std::to_string(n) + " bytes", {});
     }
 }
 

@@ -25,6 +25,13 @@ public:
     virtual ~Window() = default;
     // Modal. An empty title means the application's title.
     virtual void MsgBox(const std::string& text, MessageStyle style, const std::string& title) = 0;
+    // A message about one file (a path). A message box shows the text alone; a
+    // window that writes its messages as lines names the file too.
+    virtual void MsgBoxAbout(const std::string& file, const std::string& text, MessageStyle style,
+                             const std::string& title) {
+        (void)file;
+        MsgBox(text, style, title);
+    }
     // Modal choice of an existing folder; "" when the user chose none.
     virtual std::string ChooseFolder(const std::string& title) = 0;
 };

@@ -44,7 +44,8 @@ template <class Step> void frmTren::Continue(Step&& step) {
 
 void frmTren::FinalReport() {
     if (pendingError_)
-        controls_.Window.MsgBox(pendingError_->Description(), MessageStyle::Exclamation, {});
+        controls_.Window.MsgBoxAbout(pendingError_->Path(), pendingError_->Description(),
+                                     MessageStyle::Exclamation, {});
 }
 
 void frmTren::Form_Load(const std::string& command) {
@@ -75,7 +76,8 @@ void frmTren::Form_Load(const std::string& command) {
         });
         Continue([&] { controls_.lstFiles.Clear(); });
         if (!FileExists(path))
-            controls_.Window.MsgBox("File is not exist.", MessageStyle::Exclamation, BuildingError);
+            controls_.Window.MsgBoxAbout(path, "File is not exist.", MessageStyle::Exclamation,
+                                         BuildingError);
         else
             Continue([&] { BuildFile(path); });
     }
@@ -142,7 +144,8 @@ void frmTren::fltbTren_Click() {
         Continue([&] { controls_.lstFiles.Clear(); });
         const std::string path = controls_.txtSrcFile.Text();
         if (!FileExists(path)) {
-            controls_.Window.MsgBox("File is not exist.", MessageStyle::Exclamation, TrenningError);
+            controls_.Window.MsgBoxAbout(path, "File is not exist.", MessageStyle::Exclamation,
+                                         TrenningError);
             return;
         }
         Continue([&] { TrenFile(path); });
@@ -164,7 +167,8 @@ void frmTren::fltbBuild_Click() {
         Continue([&] { controls_.lstFiles.Clear(); });
         const std::string path = controls_.txtSrcFile.Text();
         if (!FileExists(path)) {
-            controls_.Window.MsgBox("File is not exist.", MessageStyle::Exclamation, BuildingError);
+            controls_.Window.MsgBoxAbout(path, "File is not exist.", MessageStyle::Exclamation,
+                                         BuildingError);
             return;
         }
         Continue([&] { BuildFile(path); });
@@ -193,7 +197,8 @@ void frmTren::ListWritten(const std::string& path, std::int64_t length) {
 // A failure inside an operation stops it there and says so in the list, so that
 // the user sees the run did not finish and the caller has nothing left to report.
 void frmTren::ReportTermination(const RunTimeError& failure, const char* statusLine) {
-    controls_.Window.MsgBox(failure.Description(), MessageStyle::Exclamation, {});
+    controls_.Window.MsgBoxAbout(failure.Path(), failure.Description(), MessageStyle::Exclamation,
+                                 {});
     Continue([&] { controls_.lstFiles.AddItem(statusLine); });
     Continue([&] { controls_.ProgressBar1.SetValue(0); });
     pendingError_.reset();
@@ -206,7 +211,7 @@ bool frmTren::CheckPieceNames(const std::string& fname, const platform::FileId& 
     const std::string longest = pieces::PieceName(SrcTitle, PieceCount);
     const std::size_t limit = runTime_.MaxNameLength(DestDir);
     if (longest.size() > limit) {
-        controls_.Window.MsgBox("The piece name " + DestDir + longest + " is too long for its folder (" +
+        controls_.Window.MsgBoxAbout(DestDir + longest, "The piece name " + DestDir + longest + " is too long for its folder (" +
                                     std::to_string(longest.size()) + " bytes, at most " +
                                     std::to_string(limit) + ").",
                                 MessageStyle::Exclamation, TrenningError);
@@ -217,13 +222,13 @@ bool frmTren::CheckPieceNames(const std::string& fname, const platform::FileId& 
         const platform::EntryInfo entry = runTime_.Examine(piece);
         if ((entry.Kind != EntryKind::Missing && entry.Id == source) ||
             (entry.TargetKind != EntryKind::Missing && entry.TargetId == source)) {
-            controls_.Window.MsgBox("The piece " + piece + " is the file being trenned, " + fname +
+            controls_.Window.MsgBoxAbout(piece, "The piece " + piece + " is the file being trenned, " + fname +
                                         ", under another name. Choose another folder.",
                                     MessageStyle::Exclamation, TrenningError);
             return false;
         }
         if (entry.Kind == EntryKind::Folder || entry.Kind == EntryKind::Other) {
-            controls_.Window.MsgBox("The piece " + piece +
+            controls_.Window.MsgBoxAbout(piece, "The piece " + piece +
                                         " cannot be written: something other than a file stands there.",
                                     MessageStyle::Exclamation, TrenningError);
             return false;
@@ -240,14 +245,14 @@ void frmTren::TrenFile(std::string fname) {
     try {
         FileLength = runTime_.FileLength(fname);
         if (FileLength <= PieceSize) {
-            controls_.Window.MsgBox("file is too small for Trening", MessageStyle::Information,
+            controls_.Window.MsgBoxAbout(fname, "file is too small for Trening", MessageStyle::Information,
                                     "Trenning Warnning");
             return;
         }
         // 255 full pieces and a partial one would need a 256th piece, which the
         // one-byte piece count cannot record; exactly 255 full pieces fit.
         if (FileLength > std::int64_t{pieces::MaxPieceCount} * PieceSize) {
-            controls_.Window.MsgBox("Multiple size is too large... sorry...",
+            controls_.Window.MsgBoxAbout(fname, "Multiple size is too large... sorry...",
                                     MessageStyle::Exclamation, TrenningError);
             return;
         }
@@ -365,7 +370,7 @@ void frmTren::BuildFile(std::string fname) {
         const auto header = pieces::DecodeHeader(
             std::span<const std::uint8_t, pieces::HeaderLength>(Buff.data(), pieces::HeaderLength));
         if (!header) {
-            controls_.Window.MsgBox("Wrong version or corrupted file", MessageStyle::Exclamation,
+            controls_.Window.MsgBoxAbout(fname, "Wrong version or corrupted file", MessageStyle::Exclamation,
                                     BuildingError);
             return;
         }
@@ -394,7 +399,8 @@ void frmTren::BuildFile(std::string fname) {
         }
         if (const auto fault = pieces::FirstFault(*header, lengths)) {
             const std::string piece = folder + pieces::PieceNameFromHeader(SrcTitle, fault->Piece);
-            controls_.Window.MsgBox(
+            controls_.Window.MsgBoxAbout(
+                piece,
                 fault->Held < 0 ? "Piece file is missing: " + piece
                                 : "Piece file is too short: " + piece + " holds " +
                                       std::to_string(fault->Held) + " bytes, the set needs " +
@@ -407,7 +413,7 @@ void frmTren::BuildFile(std::string fname) {
         const std::string name = pieces::RebuiltName(SrcTitle);
         DestFile = DestDir + name;
         if (const std::size_t limit = runTime_.MaxNameLength(DestDir); name.size() > limit) {
-            controls_.Window.MsgBox("The name " + DestFile + " is too long for its folder (" +
+            controls_.Window.MsgBoxAbout(DestFile, "The name " + DestFile + " is too long for its folder (" +
                                         std::to_string(name.size()) + " bytes, at most " +
                                         std::to_string(limit) + ").",
                                     MessageStyle::Exclamation, BuildingError);
@@ -421,7 +427,7 @@ void frmTren::BuildFile(std::string fname) {
                 setFiles.push_back(piece.get());
             for (const auto* file : setFiles) {
                 if (file->Id() == destination.TargetId || file->Id() == destination.Id) {
-                    controls_.Window.MsgBox("The rebuilt file " + DestFile + " would replace " +
+                    controls_.Window.MsgBoxAbout(DestFile, "The rebuilt file " + DestFile + " would replace " +
                                                 file->Path() +
                                                 ", a file of the set being built. Choose another folder.",
                                             MessageStyle::Exclamation, BuildingError);

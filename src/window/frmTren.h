@@ -74,6 +74,8 @@ public:
     std::int64_t BuffPos = 0;
     std::int32_t PieceSize = 0;
     std::string AppDir;
+    // Trenning also writes NAME.tr.sha256 beside the set, for any system to check.
+    bool WriteSums = false;
     TransferBuffer& Buff;
     TransferBuffer& MultiBuff;
 
