@@ -6,9 +6,9 @@ cd "$(dirname "$0")/.."
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libgl-dev libcli11-dev libgtest-dev
+    qt6-base-dev libgl-dev libcli11-dev libgtest-dev libssl-dev
     xvfb xauth x11-apps x11-utils imagemagick time
-    shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl
+    shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl jq
     clang libclang-rt-14-dev llvm
 )
 missing=()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -64,6 +65,14 @@ public:
     virtual void FlushName() = 0;
 };
 
+// A SHA-256 digest being computed over bytes given in order.
+class Hasher {
+public:
+    virtual ~Hasher() = default;
+    virtual void Add(std::span<const std::uint8_t> bytes) = 0;
+    virtual std::array<std::uint8_t, 32> Finish() = 0;
+};
+
 // How a new file replaces the name it is given.
 enum class Naming {
     // The name itself is replaced: a link standing there is replaced, not written
@@ -122,6 +131,9 @@ public:
     // A new, empty file in the folder of the name it will take. A pipe, socket or
     // folder standing at that name is refused.
     virtual std::unique_ptr<OutputFile> CreateOutput(const std::string& path, Naming naming) = 0;
+
+    // A new SHA-256, from the system's own cryptography library.
+    virtual std::unique_ptr<Hasher> NewSha256() = 0;
 
     // The full path of the running program file.
     virtual std::string ProgramPath() = 0;

@@ -1,6 +1,7 @@
 #include "window/frmTren.h"
 
 #include "engine/PieceSet.h"
+#include "engine/Sums.h"
 #include "platform/Controls.h"
 #include "platform/Paths.h"
 #include "platform/RunTime.h"
@@ -8,6 +9,7 @@
 #include "shell/MFolderBrowse.h"
 #include "shell/MWebLink.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
@@ -208,29 +210,38 @@ void frmTren::ReportTermination(const RunTimeError& failure, const char* statusL
 // the source under another name, none may be a folder, pipe or device, and the
 // longest must fit the folder.
 bool frmTren::CheckPieceNames(const std::string& fname, const platform::FileId& source) {
-    const std::string longest = pieces::PieceName(SrcTitle, PieceCount);
+    std::vector<std::string> names;
+    for (int index = 0; index <= PieceCount; ++index)
+        names.push_back(pieces::PieceName(SrcTitle, index));
+    names.push_back(sums::SumsName(SrcTitle));
     const std::size_t limit = runTime_.MaxNameLength(DestDir);
-    if (longest.size() > limit) {
-        controls_.Window.MsgBoxAbout(DestDir + longest, "The piece name " + DestDir + longest + " is too long for its folder (" +
-                                    std::to_string(longest.size()) + " bytes, at most " +
-                                    std::to_string(limit) + ").",
-                                MessageStyle::Exclamation, TrenningError);
-        return false;
+    const std::size_t used = WriteSums ? names.size() : names.size() - 1;
+    for (std::size_t i = 0; i < used; ++i) {
+        if (names[i].size() > limit) {
+            const std::string path = DestDir + names[i];
+            controls_.Window.MsgBoxAbout(path,
+                                         "The name " + path + " is too long for its folder (" +
+                                             std::to_string(names[i].size()) + " bytes, at most " +
+                                             std::to_string(limit) + ").",
+                                         MessageStyle::Exclamation, TrenningError);
+            return false;
+        }
     }
-    for (int index = 0; index <= PieceCount; ++index) {
-        const std::string piece = DestDir + pieces::PieceName(SrcTitle, index);
+    for (const auto& name : names) {
+        const std::string piece = DestDir + name;
         const platform::EntryInfo entry = runTime_.Examine(piece);
         if ((entry.Kind != EntryKind::Missing && entry.Id == source) ||
             (entry.TargetKind != EntryKind::Missing && entry.TargetId == source)) {
-            controls_.Window.MsgBoxAbout(piece, "The piece " + piece + " is the file being trenned, " + fname +
-                                        ", under another name. Choose another folder.",
-                                    MessageStyle::Exclamation, TrenningError);
+            controls_.Window.MsgBoxAbout(piece,
+                                         "The piece " + piece + " is the file being trenned, " +
+                                             fname + ", under another name. Choose another folder.",
+                                         MessageStyle::Exclamation, TrenningError);
             return false;
         }
         if (entry.Kind == EntryKind::Folder || entry.Kind == EntryKind::Other) {
-            controls_.Window.MsgBoxAbout(piece, "The piece " + piece +
-                                        " cannot be written: something other than a file stands there.",
-                                    MessageStyle::Exclamation, TrenningError);
+            controls_.Window.MsgBoxAbout(
+                piece, "The piece " + piece + " cannot be written: something other than a file stands there.",
+                MessageStyle::Exclamation, TrenningError);
             return false;
         }
     }
@@ -285,20 +296,37 @@ void frmTren::TrenFile(std::string fname) {
             return;
         // The old header goes first, so that at no moment does a header describe
         // pieces other than the ones beside it.
+        // Old checksums go too: they would describe the old pieces.
         const std::string header = DestDir + pieces::PieceName(SrcTitle, 0);
-        if (runTime_.Examine(header).Kind != EntryKind::Missing) {
-            runTime_.RemoveFile(header);
-            runTime_.FlushFolder(DestDir);
+        const std::string sumsFile = DestDir + sums::SumsName(SrcTitle);
+        bool removed = false;
+        for (const auto& stale : {header, sumsFile}) {
+            if (runTime_.Examine(stale).Kind != EntryKind::Missing) {
+                runTime_.RemoveFile(stale);
+                removed = true;
+            }
         }
+        if (removed)
+            runTime_.FlushFolder(DestDir);
 
         controls_.ProgressBar1.SetMax(static_cast<float>(fullPieces + 2));
         std::vector<std::unique_ptr<platform::OutputFile>> written;
+        std::string sumLines;
+        std::unique_ptr<platform::Hasher> whole;
+        if (WriteSums)
+            whole = runTime_.NewSha256();
+        std::vector<std::uint8_t> hashBuffer;
         const auto writePiece = [&](int index, std::int32_t share) {
             PieceIndex = static_cast<std::uint8_t>(index);
             BuffPos = std::int64_t{index - 1} * PieceSize;
             DestFile = DestDir + pieces::PieceName(SrcTitle, index);
             auto piece = runTime_.CreateOutput(DestFile, platform::Naming::ReplaceName);
             transfers_.CopyFileToFile(*source, BuffPos + 1, *piece, 1, share);
+            if (WriteSums) {
+                const auto hasher = runTime_.NewSha256();
+                sums::HashRange(*source, BuffPos, share, {hasher.get(), whole.get()}, hashBuffer);
+                sumLines += sums::Line(hasher->Finish(), pieces::PieceName(SrcTitle, index));
+            }
             // The disk starts on this piece while the next one is cut.
             piece->StartFlush();
             piece->Publish();
@@ -323,6 +351,16 @@ void frmTren::TrenFile(std::string fname) {
         // would accept.
         for (const auto& piece : written)
             piece->Flush();
+        if (WriteSums) {
+            sumLines += sums::Line(whole->Finish(), SrcTitle);
+            DestFile = sumsFile;
+            const auto file = runTime_.CreateOutput(DestFile, platform::Naming::ReplaceName);
+            file->WriteAt(0, std::span(reinterpret_cast<const std::uint8_t*>(sumLines.data()),
+                                       sumLines.size()));
+            file->Flush();
+            file->Publish();
+            ListWritten(DestFile, static_cast<std::int64_t>(sumLines.size()));
+        }
         runTime_.FlushFolder(DestDir);
         const auto bytes = pieces::EncodeHeader(
             {PieceCount, LastPieceSize, static_cast<std::uint8_t>(sizeCode)});
@@ -344,6 +382,51 @@ void frmTren::TrenFile(std::string fname) {
         ReportTermination(RunTimeError(ErrorCode::OutOfMemory, "Cannot tren", fname),
                           "Terminate Trening during error");
     }
+}
+
+// Where a checksum file stands beside the header, every piece must match its line
+// and the whole the source's line, before anything is written.
+bool frmTren::CheckSums(const std::string& folder, const pieces::Header& header,
+                        const std::vector<std::unique_ptr<platform::InputFile>>& pieceFiles) {
+    const std::string path = folder + sums::SumsNameFromHeader(SrcTitle);
+    if (runTime_.Examine(path).TargetKind == EntryKind::Missing)
+        return true;
+    const auto file = runTime_.OpenInput(path);
+    // A set's checksum file is small; a larger one is read as far as a set needs.
+    std::vector<std::uint8_t> text(static_cast<std::size_t>(std::min<std::int64_t>(file->Length(), 1 << 20)));
+    text.resize(file->ReadAt(0, text));
+    const auto digests =
+        sums::Parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    if (digests.empty())
+        return true;
+
+    const auto whole = runTime_.NewSha256();
+    std::vector<std::uint8_t> buffer;
+    for (int index = 1; index <= header.PieceCount; ++index) {
+        const std::string name = pieces::PieceNameFromHeader(SrcTitle, index);
+        auto& piece = *pieceFiles[static_cast<std::size_t>(index - 1)];
+        const auto listed = digests.find(name);
+        const auto hasher = runTime_.NewSha256();
+        std::vector<platform::Hasher*> hashers{whole.get()};
+        if (listed != digests.end())
+            hashers.push_back(hasher.get());
+        sums::HashRange(piece, 0, pieces::ShareOf(header, index), hashers, buffer);
+        if (listed != digests.end() && sums::Hex(hasher->Finish()) != listed->second) {
+            controls_.Window.MsgBoxAbout(piece.Path(), "Piece file is damaged: " + piece.Path(),
+                                         MessageStyle::Exclamation, BuildingError);
+            return false;
+        }
+    }
+    const std::string rebuilt = pieces::RebuiltName(SrcTitle);
+    if (const auto listed = digests.find(rebuilt);
+        listed != digests.end() && sums::Hex(whole->Finish()) != listed->second) {
+        controls_.Window.MsgBoxAbout(path,
+                                     "The pieces do not give the file " + rebuilt +
+                                         " that " + path + " describes.",
+                                     MessageStyle::Exclamation, BuildingError);
+        return false;
+    }
+    return true;
 }
 
 void frmTren::BuildFile(std::string fname) {
@@ -408,6 +491,9 @@ void frmTren::BuildFile(std::string fname) {
                 MessageStyle::Exclamation, BuildingError);
             return;
         }
+
+        if (!CheckSums(folder, *header, pieceFiles))
+            return;
 
         DestDir = PrepareDestination("Select directory to build to...");
         const std::string name = pieces::RebuiltName(SrcTitle);

@@ -5,14 +5,21 @@
 #include "platform/Controls.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tren::platform {
 class ClassStore;
+class InputFile;
 class RunTime;
 struct FileId;
 } // namespace tren::platform
+
+namespace tren::pieces {
+struct Header;
+}
 
 namespace tren {
 
@@ -91,6 +98,8 @@ private:
     std::string PrepareDestination(const std::string& pickerTitle);
     void ListWritten(const std::string& path, std::int64_t length);
     bool CheckPieceNames(const std::string& fname, const platform::FileId& source);
+    bool CheckSums(const std::string& folder, const pieces::Header& header,
+                   const std::vector<std::unique_ptr<platform::InputFile>>& pieceFiles);
     void ReportTermination(const RunTimeError& failure, const char* statusLine);
 
     FormControls controls_;

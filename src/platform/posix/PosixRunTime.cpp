@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/posix/Interruption.h"
+#include "platform/posix/Sha256.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -467,6 +468,8 @@ std::unique_ptr<OutputFile> PosixRunTime::CreateOutput(const std::string& path, 
         Fail(errno, Writing, path);
     return output;
 }
+
+std::unique_ptr<Hasher> PosixRunTime::NewSha256() { return NewOpenSslSha256(); }
 
 std::string PosixRunTime::LookUpEntry(const std::string& path, int attributes) {
     constexpr int Hidden = 2;

@@ -23,6 +23,7 @@ public:
     std::unique_ptr<FolderLock> LockFolder(const std::string& folder, bool exclusive) override;
     std::unique_ptr<InputFile> OpenInput(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path, Naming naming) override;
+    std::unique_ptr<Hasher> NewSha256() override;
     std::string LookUpEntry(const std::string& path, int attributes) override;
     std::string ProgramPath() override;
     std::string HomeFolder() override;

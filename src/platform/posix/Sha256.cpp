@@ -1,0 +1,46 @@
+#include "platform/posix/Sha256.h"
+
+#include "engine/RunTimeError.h"
+
+#include <openssl/evp.h>
+
+namespace tren::platform {
+
+namespace {
+
+class OpenSslSha256 final : public Hasher {
+public:
+    OpenSslSha256() : context_(EVP_MD_CTX_new()) {
+        if (context_ == nullptr || EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) != 1)
+            Fail();
+    }
+    OpenSslSha256(const OpenSslSha256&) = delete;
+    OpenSslSha256& operator=(const OpenSslSha256&) = delete;
+    ~OpenSslSha256() override { EVP_MD_CTX_free(context_); }
+
+    void Add(std::span<const std::uint8_t> bytes) override {
+        if (EVP_DigestUpdate(context_, bytes.data(), bytes.size()) != 1)
+            Fail();
+    }
+
+    std::array<std::uint8_t, 32> Finish() override {
+        std::array<std::uint8_t, 32> digest{};
+        unsigned int length = 0;
+        if (EVP_DigestFinal_ex(context_, digest.data(), &length) != 1 || length != digest.size())
+            Fail();
+        return digest;
+    }
+
+private:
+    [[noreturn]] static void Fail() {
+        throw RunTimeError(ErrorCode::OutOfMemory, "Cannot compute a checksum", {}, "libcrypto");
+    }
+
+    EVP_MD_CTX* context_;
+};
+
+} // namespace
+
+std::unique_ptr<Hasher> NewOpenSslSha256() { return std::make_unique<OpenSslSha256>(); }
+
+} // namespace tren::platform
