@@ -30,6 +30,7 @@ struct Road {
     bool kernelCopy;
     bool unnamedFiles;
     int error;
+    bool sums = false; // with a checksum file written and checked
 };
 
 std::vector<std::string> Entries(const std::string& folder) {
@@ -52,6 +53,7 @@ protected:
         ui.calls.UnnamedFiles = GetParam().unnamedFiles;
         ui.calls.FailWith = GetParam().error;
         ui.calls.FailAt = failAt;
+        ui.form.WriteSums = GetParam().sums;
         ui.calls.Made.clear();
         ui.log.clear();
     }
@@ -63,11 +65,12 @@ protected:
     }
 
     // Writes bytes to src/data and cuts them into folder, without faults.
-    static void CutWhole(const std::string& src, const Bytes& bytes, const std::string& folder) {
+    void CutWhole(const std::string& src, const Bytes& bytes, const std::string& folder) const {
         fs::create_directories(src);
         fs::create_directories(folder);
         WriteFile(src + "/data", bytes);
         ScriptedForm ui;
+        ui.form.WriteSums = GetParam().sums;
         Tren(ui, src + "/data", folder);
         ui.form.fltbTren_Click();
     }
@@ -172,7 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Road{"kernel_copy_disk_full", true, true, ENOSPC},
                     Road{"kernel_copy_io_error", true, true, EIO},
                     Road{"buffer_and_hidden_names_disk_full", false, false, ENOSPC},
-                    Road{"buffer_and_hidden_names_io_error", false, false, EIO}),
+                    Road{"buffer_and_hidden_names_io_error", false, false, EIO},
+                    Road{"checksums_io_error", true, true, EIO, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
