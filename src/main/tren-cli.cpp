@@ -1,7 +1,20 @@
 #include "platform/console/ConsoleCommand.h"
 
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <iostream>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
+    // A reader that goes away must not end a run half done: the write fails
+    // instead, and the run reports it once the set or the file is finished.
+    std::signal(SIGPIPE, SIG_IGN);
+    // A closed standard stream would lend its number to the first file opened, and
+    // lines meant for it would land in that file. /dev/null, read-only, holds the
+    // number: writes to it fail and are reported.
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF && ::open("/dev/null", O_RDONLY) != fd)
+            return tren::platform::console::Failed;
     return tren::platform::console::RunCommand(argc, argv, std::cout, std::cerr);
 }

@@ -5,7 +5,7 @@
 # Usage: sets_test.sh /path/to/tren-cli
 set -u
 [[ $# -eq 1 && -x $1 ]] || { echo "usage: $0 /path/to/tren-cli" >&2; exit 2; }
-CLI=$1
+CLI=$(cd "$(dirname "$1")" && pwd -P)/$(basename "$1")
 ROOT=$(mktemp -d "${TMPDIR:-/tmp}/tren-sets.XXXXXX") || exit 2
 ROOT=$(cd "$ROOT" && pwd -P)
 trap 'rm -rf "$ROOT"' EXIT
@@ -26,18 +26,18 @@ fresh_set() {
     (cd "$1" && "$CLI" tren data --size 500K --sums >/dev/null) && rm "$1/data"
 }
 
-# fault | what is done to the set | info's exit | the piece's state | verify's exit
+# fault @ what is done to the set @ info's exit @ the piece's state @ verify's exit
 CASES=(
-    "none||0|ok|0"
-    "missing|rm data.tr2|1|missing|1"
-    "short|truncate -s 499000 data.tr2|1|short|1"
-    "longer|printf tail >>data.tr2|0|longer|0"
-    "damaged|printf X | dd of=data.tr2 bs=1 seek=1000 conv=notrunc status=none|0|ok|1"
-    "damaged_without_sums|printf X | dd of=data.tr2 bs=1 seek=1000 conv=notrunc status=none; rm data.tr.sha256|0|ok|0"
-    "bad_header|printf '\\x03\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x09' >data.tr0|1||1"
+    "none@@0@ok@0"
+    "missing@rm data.tr2@1@missing@1"
+    "short@truncate -s 499000 data.tr2@1@short@1"
+    "longer@printf tail >>data.tr2@0@longer@0"
+    "damaged@printf X | dd of=data.tr2 bs=1 seek=1000 conv=notrunc status=none@0@ok@1"
+    "damaged_without_sums@printf X | dd of=data.tr2 bs=1 seek=1000 conv=notrunc status=none; rm data.tr.sha256@0@ok@0"
+    "bad_header@printf '\\x03\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x09' >data.tr0@1@@1"
 )
 for c in "${CASES[@]}"; do
-    IFS='|' read -r name damage info_rc state verify_rc <<<"$c"
+    IFS='@' read -r name damage info_rc state verify_rc <<<"$c"
     d=$ROOT/$name && fresh_set "$d"
     (cd "$d" && eval "$damage")
     "$CLI" info "$d/data.tr0" >"$d.out" 2>"$d.err"
@@ -85,7 +85,7 @@ d=$ROOT/stale && fresh_set "$d" && cp "$ROOT/src" "$d/data" && printf more >>"$d
 d=$ROOT/bytes && mkdir -p "$d" && cp "$ROOT/src" "$d/$(printf 'caf\xe9')"
 (cd "$d" && "$CLI" tren "$(printf 'caf\xe9')" --size 500K >/dev/null)
 "$CLI" info --json "$d/$(printf 'caf\xe9').tr0" >"$d.json"
-[[ $(jq -c .nameBytes "$d.json") == "[99,97,102,233]" && $(jq -r .name "$d.json") == "caf"$'\u00e9' ]]
+[[ $(jq -c .nameBytes "$d.json") == "[99,97,102,233]" && $(jq -r .name "$d.json") == "caf"$'\xc3\xa9' ]]
 check "a name that is not UTF-8 keeps its bytes" $? "$(cat "$d.json")"
 
 echo "sets: $passed passed, $failed failed"

@@ -3,6 +3,7 @@
 #include "engine/PieceSet.h"
 #include "platform/Paths.h"
 #include "platform/console/ConsoleControls.h"
+#include "platform/console/SetInspection.h"
 #include "platform/freedesktop/TypeIcons.h"
 #include "platform/posix/PosixRunTime.h"
 #include "window/frmTren.h"
@@ -10,14 +11,23 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <sstream>
+#include <streambuf>
+#include <vector>
 #include <unistd.h>
 
 namespace tren::platform::console {
 
 namespace {
+
+constexpr const char* Program = "tren-cli";
 
 // The command line's names for the entries of the size list, in list order.
 constexpr std::array<const char*, 5> SizeNames{"5M", "3M", "1.44M", "1M", "500K"};
@@ -32,8 +42,163 @@ int SizeIndexOf(std::string name) {
     return -1;
 }
 
-const char* const Usage = "usage: tren-cli tren SOURCE [--size 5M|3M|1.44M|1M|500K] [--out DIR]\n"
-                          "       tren-cli build HEADER [--out DIR]\n";
+// Said under every help: split's reader would take 1M for 1048576 bytes.
+constexpr const char* SizesAndStatus =
+    "Sizes are decimal: 1M = 1000000 bytes, 1.44M = 1440000 bytes, 500K = 500000\n"
+    "bytes (unlike split -b 1M, which means 1048576 bytes).\n"
+    "Exit status: 0 finished, 1 refused or failed, 2 usage error.";
+
+// Breaks text into lines of at most width columns at spaces; its own line breaks
+// stay.
+std::string Wrap(const std::string& text, std::size_t width) {
+    std::string wrapped;
+    std::size_t column = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find_first_of(" \n", start), text.size());
+        const std::string word = text.substr(start, end - start);
+        if (column > 0 && column + 1 + word.size() > width) {
+            wrapped += '\n';
+            column = 0;
+        } else if (column > 0) {
+            wrapped += ' ';
+            ++column;
+        }
+        wrapped += word;
+        column += word.size();
+        if (end < text.size() && text[end] == '\n') {
+            wrapped += '\n';
+            column = 0;
+        }
+        start = end + 1;
+    }
+    return wrapped;
+}
+
+// "tren-cli tren SOURCE [--size SIZE] [--out DIR] ...", from what the verb accepts.
+std::string Synopsis(const CLI::App& verb) {
+    std::string line = std::string(Program) + " " + verb.get_name();
+    for (const CLI::Option* argument :
+         verb.get_options([](const CLI::Option* o) { return o->get_positional(); }))
+        line += " " + (argument->get_required() ? argument->get_name(true)
+                                                : "[" + argument->get_name(true) + "]");
+    for (const CLI::Option* option :
+         verb.get_options([](const CLI::Option* o) { return o->nonpositional(); })) {
+        if (option == verb.get_help_ptr())
+            continue;
+        line += " [" + option->get_name();
+        if (!option->get_option_text().empty())
+            line += " " + option->get_option_text();
+        line += "]";
+    }
+    return line;
+}
+
+std::vector<const CLI::App*> Commands(const CLI::App& app) {
+    return app.get_subcommands([](const CLI::App*) { return true; });
+}
+
+const CLI::App* CommandNamed(const CLI::App& app, const std::string& name) {
+    for (const CLI::App* verb : Commands(app))
+        if (verb->get_name() == name)
+            return verb;
+    return nullptr;
+}
+
+// The synopsis of one verb, or of all of them, as the usage lines.
+std::string UsageLines(const CLI::App& app, const std::string& label) {
+    if (app.get_parent() != nullptr)
+        return label + " " + Synopsis(app) + "\n";
+    std::string lines;
+    const std::string indent(label.size(), ' ');
+    for (const CLI::App* verb : Commands(app))
+        lines += (lines.empty() ? label : indent) + " " + Synopsis(*verb) + "\n";
+    return lines;
+}
+
+// CLI11's layout, in plain words: a synopsis per verb instead of "[OPTIONS]
+// SUBCOMMAND", each option's value named once instead of its type and checks,
+// and descriptions wrapped to the terminal's usual 80 columns.
+class HelpFormatter final : public CLI::Formatter {
+public:
+    HelpFormatter() {
+        column_width(16);
+        label("Positionals", "Arguments");
+    }
+    // A verb's short description in the list heads its own help as a sentence.
+    std::string make_description(const CLI::App* app) const override {
+        std::string text = app->get_description();
+        if (app->get_parent() != nullptr && !text.empty()) {
+            text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+            text += '.';
+        }
+        return Wrap(text, 79) + "\n\n";
+    }
+    std::string make_usage(const CLI::App* app, std::string) const override {
+        return UsageLines(*app, "Usage:");
+    }
+    std::string make_option_opts(const CLI::Option* option) const override {
+        return option->get_option_text().empty() ? std::string() : " " + option->get_option_text();
+    }
+    std::string make_option_desc(const CLI::Option* option) const override {
+        return Wrap(option->get_description(), 79 - column_width_);
+    }
+    std::string make_subcommand(const CLI::App* verb) const override {
+        std::stringstream line;
+        CLI::detail::format_help(line, verb->get_name(),
+                                 Wrap(verb->get_description(), 79 - column_width_), column_width_);
+        return line.str();
+    }
+};
+
+std::string HelpOf(const CLI::App& app) {
+    return app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
+}
+
+// A usage error: what is wrong, how the verb is called and where to read more.
+int UsageFailure(std::ostream& err, const std::string& message, const CLI::App& app) {
+    err << Program << ": " << message << '\n'
+        << UsageLines(app, "usage:") << "Run '" << Program
+        << (app.get_parent() ? " " + app.get_name() : std::string()) << " --help' for more.\n";
+    return UsageError;
+}
+
+// CLI11's words where they are jargon or list the strays backwards.
+std::string Plain(const CLI::ParseError& failure, const std::vector<std::string>& words,
+                  const CLI::App& app, const CLI::App& verb) {
+    const std::string what = failure.what();
+    if (dynamic_cast<const CLI::RequiredError*>(&failure) && app.get_subcommands().empty())
+        return "no command given";
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&failure)) {
+        const std::string option = what.substr(0, what.find(':'));
+        if (what.find("missing") != std::string::npos)
+            return option + " needs a value";
+        if (what.find("At Most") != std::string::npos)
+            return option + " is given more than once";
+    }
+    if (dynamic_cast<const CLI::ExtrasError*>(&failure)) {
+        // After "--" a word that looks like an option is an argument.
+        const auto mark = std::find(words.begin(), words.end(), "--");
+        for (const CLI::App* where : {&verb, &app}) {
+            for (const std::string& stray : where->remaining()) {
+                if (stray == "--")
+                    continue;
+                if (stray.size() > 1 && stray[0] == '-' &&
+                    std::find(words.begin(), mark, stray) != mark)
+                    return (where == &app ? std::string(Program) : where->get_name()) +
+                           " has no option " + stray;
+                return "unexpected argument '" + stray + "'";
+            }
+        }
+    }
+    return what;
+}
+
+int UnknownCommand(std::ostream& err, const std::string& name) {
+    err << Program << ": unknown command '" << name << "'\n"
+        << "Run '" << Program << " --help' for the commands.\n";
+    return UsageError;
+}
 
 std::string AbsoluteFolder(const std::string& folder) {
     namespace fs = std::filesystem;
@@ -45,74 +210,237 @@ bool IsTerminal(std::ostream& stream) {
     return &stream == &std::cerr && ::isatty(STDERR_FILENO) == 1;
 }
 
-} // namespace
+// Passes every write on to standard output and keeps the errno of the first one
+// that fails: by the time the run has finished and says so, errno is long gone.
+class FailureKeepingBuffer final : public std::streambuf {
+public:
+    explicit FailureKeepingBuffer(std::streambuf* target) : target_(target) {}
+    // 0 while every write went through.
+    int Error() const { return error_; }
 
-int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"Cuts a file into a numbered set of pieces, and builds it again from them.",
-                 "tren-cli"};
-    app.set_version_flag("--version", "tren-cli " TREN_VERSION);
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        const char ch = traits_type::to_char_type(c);
+        return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        errno = 0;
+        const std::streamsize written = error_ == 0 && target_ ? target_->sputn(text, count) : 0;
+        if (written != count)
+            Fail();
+        return written;
+    }
+    int sync() override {
+        errno = 0;
+        if (error_ == 0 && target_ && target_->pubsync() == 0)
+            return 0;
+        Fail();
+        return -1;
+    }
+
+private:
+    void Fail() {
+        if (error_ == 0)
+            error_ = errno != 0 ? errno : EIO;
+    }
+    std::streambuf* target_;
+    int error_ = 0;
+};
+
+// What the command line may say, and what it said.
+struct CommandLine {
+    CommandLine();
+
+    CLI::App app{"tren-cli cuts a file into a numbered set of piece files, NAME.tr1 to NAME.trN "
+                 "plus the 10-byte header piece NAME.tr0, and builds the file again from such a "
+                 "set, byte for byte.",
+                 Program};
+    CLI::App* tren = nullptr;
+    CLI::App* build = nullptr;
+    CLI::App* info = nullptr;
+    CLI::App* verify = nullptr;
+    CLI::App* help = nullptr;
+
+    std::string source;
+    std::string header;
+    std::string size = "1.44M";
+    std::string outFolder = ".";
+    std::string about; // help's COMMAND
+    bool sums = false;
+    bool quiet = false;
+    bool json = false;
+};
+
+constexpr const char* Outputs =
+    "Standard output lists each file written, as \"PATH [N bytes]\", then the result;\n"
+    "each message goes to standard error as \"tren-cli: FILE: TITLE: TEXT\".\n\n";
+constexpr const char* TrenExamples =
+    "\n\nExamples:\n"
+    "  tren-cli tren report.doc --size 1.44M --out /media/usb\n"
+    "  tren-cli tren backup.tar --size 5M --sums\n"
+    "  tren-cli tren -- -notes.txt   (after -- nothing is an option, so a name\n"
+    "                                 may start with '-')";
+constexpr const char* BuildExamples =
+    "\n\nExamples:\n"
+    "  tren-cli build /media/usb/report.doc.tr0 --out ~/restored\n"
+    "  tren-cli build report.doc.tr0 --quiet && echo rebuilt";
+constexpr const char* InfoExamples = "\nHere 0 means the set can be built.\n\n"
+                                     "Examples:\n"
+                                     "  tren-cli info /media/usb/report.doc.tr0\n"
+                                     "  tren-cli info report.doc.tr0 --json";
+constexpr const char* VerifyExamples =
+    "\nHere 0 means the set is whole.\n\n"
+    "Examples:\n"
+    "  tren-cli verify /media/usb/report.doc.tr0\n"
+    "  tren-cli verify report.doc.tr0 && tren-cli build report.doc.tr0";
+constexpr const char* ProgramExamples =
+    "\n\nExamples:\n"
+    "  tren-cli tren report.doc --size 1.44M --out /media/usb\n"
+    "  tren-cli build /media/usb/report.doc.tr0 --out ~/restored\n"
+    "  tren-cli tren -- -notes.txt   (after -- nothing is an option)\n\n"
+    "Run 'tren-cli COMMAND --help' for a command's arguments and options.";
+
+CommandLine::CommandLine() {
+    app.formatter(std::make_shared<HelpFormatter>());
+    // Inherited by the verbs as they are added.
+    app.set_help_flag("-h,--help", "show this help");
+    app.group("Commands");
+    app.set_version_flag("-V,--version", std::string(Program) + " " TREN_VERSION,
+                         "show the version");
     app.require_subcommand(1, 1);
 
     const auto notEmpty = CLI::Validator(
         [](std::string& value) { return value.empty() ? std::string("must not be empty") : ""; },
-        "NOT EMPTY");
+        "");
     const auto sizeName = CLI::Validator(
         [](std::string& value) {
             return SizeIndexOf(value) < 0 ? "'" + value + "' is not one of 5M, 3M, 1.44M, 1M, 500K"
                                           : std::string();
         },
-        "SIZE");
+        "");
+    const char* const quietly = "list nothing on standard output; messages still appear";
+    const char* const theHeader = "the set's header piece, NAME.tr0";
 
-    std::string source;
-    std::string size = "1.44M";
-    std::string outFolder = ".";
-    CLI::App* tren = app.add_subcommand("tren", "Cut SOURCE into a piece set in DIR");
-    tren->add_option("SOURCE", source, "The file to cut")->required()->check(notEmpty);
-    tren->add_option("--size", size, "Piece size: 5M, 3M, 1.44M, 1M or 500K (default 1.44M)")
+    tren = app.add_subcommand("tren", "cut SOURCE into a piece set");
+    tren->add_option("SOURCE", source,
+                     "the file to cut: larger than one piece and at most 255 pieces long")
+        ->required()
+        ->check(notEmpty);
+    tren->add_option("--size", size, "piece size: 5M, 3M, 1.44M (the default), 1M or 500K")
+        ->option_text("SIZE")
         ->check(sizeName);
-    tren->add_option("--out", outFolder, "Folder for the pieces (default: the current one)");
+    tren->add_option("--out", outFolder,
+                     "an existing folder for the pieces (default: the current one)")
+        ->option_text("DIR");
+    tren->add_flag("--sums", sums,
+                   "also write NAME.tr.sha256 beside the set: one sha256sum line per piece and one "
+                   "for the source");
+    tren->add_flag("-q,--quiet", quiet, quietly);
+    tren->footer(std::string(Outputs) + SizesAndStatus + TrenExamples);
 
-    std::string header;
-    CLI::App* build = app.add_subcommand("build", "Build the file of the set HEADER (a .tr0) in DIR");
-    build->add_option("HEADER", header, "The header piece of the set")->required()->check(notEmpty);
-    build->add_option("--out", outFolder, "Folder for the rebuilt file (default: the current one)");
+    build = app.add_subcommand("build",
+                               "build the file again from the set whose header piece is HEADER");
+    build
+        ->add_option("HEADER", header,
+                     std::string(theHeader) + "; its pieces are looked for beside it")
+        ->required()
+        ->check(notEmpty);
+    build
+        ->add_option("--out", outFolder,
+                     "an existing folder for the rebuilt file NAME (default: the current one)")
+        ->option_text("DIR");
+    build->add_flag("-q,--quiet", quiet, quietly);
+    build->footer(std::string(Outputs) + SizesAndStatus + BuildExamples);
+
+    info = app.add_subcommand("info", "show what the set of HEADER holds; writes nothing");
+    info->add_option("HEADER", header, theHeader)->required()->check(notEmpty);
+    info->add_flag("--json", json, "one JSON object instead of lines");
+    info->footer(std::string(SizesAndStatus) + InfoExamples);
+
+    verify = app.add_subcommand(
+        "verify", "check that the set of HEADER can be built and, where NAME.tr.sha256 stands "
+                  "beside it, that every piece is intact; writes nothing");
+    verify->add_option("HEADER", header, theHeader)->required()->check(notEmpty);
+    verify->footer(std::string(SizesAndStatus) + VerifyExamples);
+
+    help = app.add_subcommand("help", "show this help, or a command's: tren-cli help COMMAND");
+    help->add_option("COMMAND", about, "the command to explain");
+    help->footer(SizesAndStatus);
+
+    app.footer(std::string(SizesAndStatus) + ProgramExamples);
+}
+
+int Dispatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    CommandLine cli;
+    CLI::App& app = cli.app;
+    // CLI11 would take an unknown word for a stray argument; name it for what it is.
+    if (argc < 2)
+        return UsageFailure(err, "no command given", app);
+    if (const std::string first = argv[1];
+        (first.empty() || first[0] != '-') && !CommandNamed(app, first))
+        return UnknownCommand(err, first);
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        const auto chosen = app.get_subcommands();
+        out << HelpOf(chosen.empty() ? app : *chosen.front());
+        return Succeeded;
     } catch (const CLI::ParseError& failure) {
         if (failure.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
             app.exit(failure, out, err);
             return Succeeded;
         }
-        err << "tren-cli: " << failure.what() << '\n' << Usage;
-        return UsageError;
+        const auto chosen = app.get_subcommands();
+        const CLI::App& verb = chosen.empty() ? app : *chosen.front();
+        return UsageFailure(err, Plain(failure, {argv + 1, argv + argc}, app, verb), verb);
+    }
+
+    if (cli.help->parsed()) {
+        if (cli.about.empty()) {
+            out << HelpOf(app);
+            return Succeeded;
+        }
+        const CLI::App* verb = CommandNamed(app, cli.about);
+        if (!verb)
+            return UnknownCommand(err, cli.about);
+        out << HelpOf(*verb);
+        return Succeeded;
     }
 
     PosixRunTime runTime;
+    if (cli.info->parsed())
+        return RunInfo(runTime, cli.header, cli.json, out, err);
+    if (cli.verify->parsed())
+        return RunVerify(runTime, cli.header, out, err);
+
     // Only a folder that is not there is the caller's mistake; one that cannot be
     // looked at (an I/O error) is a failure like any other.
+    const CLI::App& verb = cli.tren->parsed() ? *cli.tren : *cli.build;
     try {
-        const EntryInfo out = runTime.Examine(outFolder);
-        if (out.TargetKind != EntryKind::Folder) {
-            err << "tren-cli: --out: "
-                << (out.TargetKind == EntryKind::Missing ? "Directory does not exist: "
-                                                         : "Not a directory: ")
-                << outFolder << '\n'
-                << Usage;
-            return UsageError;
-        }
+        const EntryInfo folder = runTime.Examine(cli.outFolder);
+        if (folder.TargetKind != EntryKind::Folder)
+            return UsageFailure(err,
+                                "--out: " +
+                                    std::string(folder.TargetKind == EntryKind::Missing
+                                                    ? "Directory does not exist: "
+                                                    : "Not a directory: ") +
+                                    cli.outFolder,
+                                verb);
     } catch (const RunTimeError& failure) {
-        err << "tren-cli: " << failure.Description() << '\n';
+        err << MessageLine(cli.outFolder, {}, failure.Description()) << '\n';
         return Failed;
     }
 
-    const bool trenning = tren->parsed();
-    ConsoleWindow window(err, AbsoluteFolder(outFolder));
+    const bool trenning = cli.tren->parsed();
+    ConsoleProgressBar progress(err, IsTerminal(err));
+    ConsoleWindow window(err, AbsoluteFolder(cli.outFolder), progress);
     ConsoleTextBox txtSrcFile;
     ConsoleComboBox cmbSize;
-    ConsoleListBox lstFiles(out);
-    ConsoleProgressBar progress(err, IsTerminal(err));
-    ConsoleDialog dialog(trenning ? source : header);
+    ConsoleListBox lstFiles(out, progress, cli.quiet);
+    ConsoleDialog dialog(trenning ? cli.source : cli.header);
     ConsoleLabel lblLink("tren@example.org");
     auto classStore = FreedesktopClassStore::FromEnvironment(runTime.HomeFolder(), TypeIcons());
     ConsoleDesktop desktop;
@@ -120,13 +448,34 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
                  {runTime, classStore, desktop});
 
     form.PrepareControls();
+    int status = Failed;
     if (trenning) {
-        cmbSize.SetListIndex(SizeIndexOf(size));
+        cmbSize.SetListIndex(SizeIndexOf(cli.size));
+        form.WriteSums = cli.sums;
         form.fltbTren_Click();
-        return lstFiles.LastItem() == "Finish Trening successfully" ? Succeeded : Failed;
+        status = lstFiles.LastItem() == "Finish Trening successfully" ? Succeeded : Failed;
+    } else {
+        form.fltbBuild_Click();
+        status = lstFiles.LastItem() == "Finish building successfully" ? Succeeded : Failed;
     }
-    form.fltbBuild_Click();
-    return lstFiles.LastItem() == "Finish building successfully" ? Succeeded : Failed;
+    // Whatever stopped the run, the terminal gets its line back.
+    progress.Clear();
+    return status;
+}
+
+} // namespace
+
+int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    // A reader that went away or a full disk behind standard output stops the
+    // lines, never the run: the set or the rebuilt file is finished first.
+    FailureKeepingBuffer kept(out.rdbuf());
+    std::ostream lines(&kept);
+    const int status = Dispatch(argc, argv, lines, err);
+    lines.flush();
+    if (kept.Error() == 0)
+        return status;
+    err << Program << ": standard output: " << std::strerror(kept.Error()) << '\n';
+    return status == UsageError ? UsageError : Failed;
 }
 
 } // namespace tren::platform::console

@@ -7,14 +7,32 @@
 
 namespace tren::platform::console {
 
-void ConsoleWindow::MsgBox(const std::string& text, MessageStyle, const std::string& title) {
-    messages_ << (title.empty() ? ApplicationTitle : title) << ": " << text << std::endl;
+std::string MessageLine(const std::string& file, const std::string& title,
+                        const std::string& text) {
+    std::string line = "tren-cli: ";
+    if (!file.empty())
+        line += file + ": ";
+    return line + (title.empty() ? ApplicationTitle : title) + ": " + text;
+}
+
+void ConsoleWindow::MsgBox(const std::string& text, MessageStyle style, const std::string& title) {
+    MsgBoxAbout({}, text, style, title);
+}
+
+void ConsoleWindow::MsgBoxAbout(const std::string& file, const std::string& text, MessageStyle,
+                                const std::string& title) {
+    bar_.Clear();
+    messages_ << MessageLine(file, title, text) << std::endl;
 }
 
 std::string ConsoleWindow::ChooseFolder(const std::string&) { return folder_; }
 
 void ConsoleListBox::AddItem(const std::string& text) {
     last_ = text;
+    if (quiet_)
+        return;
+    // Standard output may be the bar's terminal too.
+    bar_.Clear();
     lines_ << text << '\n' << std::flush;
 }
 
@@ -33,7 +51,7 @@ void ConsoleProgressBar::SetValue(float value) {
         return;
     // One line, redrawn in place; cleared when the bar drops back to its minimum.
     if (value <= min_ || max_ <= min_) {
-        terminal_ << "\r\033[K" << std::flush;
+        Clear();
         return;
     }
     constexpr int width = 30;
@@ -42,6 +60,14 @@ void ConsoleProgressBar::SetValue(float value) {
     terminal_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
               << std::string(static_cast<std::size_t>(width - filled), ' ') << "] "
               << static_cast<int>(value) << '/' << static_cast<int>(max_) << std::flush;
+    drawn_ = true;
+}
+
+void ConsoleProgressBar::Clear() {
+    if (!drawn_)
+        return;
+    terminal_ << "\r\033[K" << std::flush;
+    drawn_ = false;
 }
 
 OpenChoice ConsoleDialog::ShowOpen(const std::string&, const std::string&) {

@@ -11,16 +11,47 @@
 // answered from the command line.
 namespace tren::platform::console {
 
+// Draws itself on a terminal only; otherwise it just keeps its values. The bar
+// has its line to itself: whoever writes a line first clears it.
+class ConsoleProgressBar final : public ProgressBar {
+public:
+    ConsoleProgressBar(std::ostream& terminal, bool visible)
+        : terminal_(terminal), visible_(visible) {}
+    void SetMin(float value) override { min_ = value; }
+    void SetMax(float value) override { max_ = value; }
+    float Max() const override { return max_; }
+    void SetValue(float value) override;
+    float Value() const override { return value_; }
+    // Wipes the bar, if drawn, leaving the cursor at the start of its line; the
+    // next value draws it again.
+    void Clear();
+
+private:
+    std::ostream& terminal_;
+    bool visible_;
+    bool drawn_ = false;
+    float min_ = 0;
+    float max_ = 100;
+    float value_ = 0;
+};
+
+// "tren-cli: FILE: TITLE: TEXT", or "tren-cli: TITLE: TEXT" when no file applies;
+// an empty title is the application's.
+std::string MessageLine(const std::string& file, const std::string& title, const std::string& text);
+
 class ConsoleWindow final : public Window {
 public:
-    ConsoleWindow(std::ostream& messages, std::string folder)
-        : messages_(messages), folder_(std::move(folder)) {}
+    ConsoleWindow(std::ostream& messages, std::string folder, ConsoleProgressBar& bar)
+        : messages_(messages), folder_(std::move(folder)), bar_(bar) {}
     void MsgBox(const std::string& text, MessageStyle style, const std::string& title) override;
+    void MsgBoxAbout(const std::string& file, const std::string& text, MessageStyle style,
+                     const std::string& title) override;
     std::string ChooseFolder(const std::string& title) override;
 
 private:
     std::ostream& messages_;
     std::string folder_;
+    ConsoleProgressBar& bar_;
 };
 
 class ConsoleTextBox final : public TextBox {
@@ -32,15 +63,20 @@ private:
     std::string text_;
 };
 
+// Quiet, it lists nothing, yet still keeps the last line: that line decides the
+// exit status. A line that cannot be written never stops the run.
 class ConsoleListBox final : public ListBox {
 public:
-    explicit ConsoleListBox(std::ostream& lines) : lines_(lines) {}
+    ConsoleListBox(std::ostream& lines, ConsoleProgressBar& bar, bool quiet)
+        : lines_(lines), bar_(bar), quiet_(quiet) {}
     void Clear() override { last_.clear(); }
     void AddItem(const std::string& text) override;
     const std::string& LastItem() const { return last_; }
 
 private:
     std::ostream& lines_;
+    ConsoleProgressBar& bar_;
+    bool quiet_;
     std::string last_;
 };
 
@@ -55,25 +91,6 @@ public:
 private:
     std::vector<std::string> entries_;
     int index_ = -1;
-};
-
-// Draws itself on a terminal only; otherwise it just keeps its values.
-class ConsoleProgressBar final : public ProgressBar {
-public:
-    ConsoleProgressBar(std::ostream& terminal, bool visible)
-        : terminal_(terminal), visible_(visible) {}
-    void SetMin(float value) override { min_ = value; }
-    void SetMax(float value) override { max_ = value; }
-    float Max() const override { return max_; }
-    void SetValue(float value) override;
-    float Value() const override { return value_; }
-
-private:
-    std::ostream& terminal_;
-    bool visible_;
-    float min_ = 0;
-    float max_ = 100;
-    float value_ = 0;
 };
 
 class ConsoleLabel final : public Label {
