@@ -79,7 +79,7 @@ suite() {
             case $c in
             tren) timed "$label tren" "$CLI" tren FILE --size "$size" --out D1 ;;
             split) timed "$label split" sh -c 'split -b "$1" FILE D2/x && sync' sh "$piece" ;;
-            cp) timed "$label cp" sh -c 'cp FILE D5/ && sync' ;;
+            cp) timed "$label cp" sh -c 'cp FILE D5/ && sync' && rm -f D5/FILE ;;
             esac
         done
         for c in "${joins[@]}"; do
@@ -88,10 +88,9 @@ suite() {
             cat) timed "$label cat" sh -c 'cat D2/x* >D4/FILE && sync' ;;
             esac
         done
-        if ((r == 1)); then
-            cmp FILE D3/FILE && cmp FILE D4/FILE || { echo "bench: a rebuilt file differs" >&2; exit 1; }
-        fi
-        rm -rf D1/* D3/*
+        cmp FILE D3/FILE && cmp FILE D4/FILE || { echo "bench: a rebuilt file differs" >&2; exit 1; }
+        # Only what the next command reads stays: a tmpfs holds it all in memory.
+        rm -rf D1/* D2/* D3/* D4/*
         if ((r % 2)); then
             timed "$label sums" "$CLI" tren FILE --size "$size" --sums --out D6
             timed "$label sha256sum" sha256sum FILE
@@ -99,6 +98,7 @@ suite() {
             timed "$label sha256sum" sha256sum FILE
             timed "$label sums" "$CLI" tren FILE --size "$size" --sums --out D6
         fi
+        rm -rf D6/*
     done
     cd - >/dev/null
     echo
