@@ -102,7 +102,8 @@ void HashRange(platform::InputFile& file, std::int64_t offset, std::int64_t coun
         const std::size_t got = file.ReadAt(offset + done, std::span(buffer.data(), want));
         if (got < want)
             throw RunTimeError(ErrorCode::InputPastEnd, "Cannot read", file.Path(),
-                               "the file holds " + std::to_string(offset + done + static_cast<std::int64_t>(got)) +
+                               "the file holds " +
+                                   std::to_string(offset + done + static_cast<std::int64_t>(got)) +
                                    " bytes, " + std::to_string(offset + count) + " are needed");
         for (auto* hasher : hashers)
             hasher->Add(std::span<const std::uint8_t>(buffer.data(), got));

@@ -108,7 +108,8 @@ void TransferBuffers::memCopy(std::int32_t size, std::int32_t pos, std::int16_t 
     // The bytes are checked against both buffers first and then moved in one go;
     // what a failure leaves copied is the same as a byte-by-byte copy would leave.
     const std::int64_t wanted = static_cast<std::int64_t>(size) + 1;
-    const std::int64_t buffRoom = pos < 0 ? 0 : std::max<std::int64_t>(0, static_cast<std::int64_t>(Buff.size()) - pos);
+    const std::int64_t buffRoom =
+        pos < 0 ? 0 : std::max<std::int64_t>(0, static_cast<std::int64_t>(Buff.size()) - pos);
     const std::int64_t room =
         std::min({wanted, buffRoom, static_cast<std::int64_t>(MultiBuff.size())});
     if (room > 0) {

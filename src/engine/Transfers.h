@@ -14,7 +14,7 @@ namespace tren {
 
 // A byte array indexed from 0, the size of every transfer through it.
 class TransferBuffer {
-public:
+  public:
     // n bytes, every one 0; what the buffer held is dropped.
     void Resize(std::size_t n);
     // n bytes for a transfer that fills every one of them. The storage is kept
@@ -30,7 +30,7 @@ public:
     std::span<std::uint8_t> Bytes() noexcept { return bytes_; }
     std::span<const std::uint8_t> Bytes() const noexcept { return bytes_; }
 
-private:
+  private:
     std::vector<std::uint8_t> bytes_;
 };
 
@@ -48,7 +48,7 @@ enum class ReadExtent {
 // Positions are 1-based byte positions in the file; each transfer moves the whole
 // buffer.
 class TransferBuffers {
-public:
+  public:
     TransferBuffer Buff;
     TransferBuffer MultiBuff;
 
@@ -70,7 +70,7 @@ public:
     // bytes before it stay copied.
     void memCopy(std::int32_t size, std::int32_t pos, std::int16_t typ);
 
-private:
+  private:
     static void Read(TransferBuffer& into, platform::InputFile& file, std::int64_t fpos,
                      ReadExtent extent);
     static void Save(const TransferBuffer& from, platform::OutputFile& file, std::int64_t fpos);

@@ -31,7 +31,7 @@ struct EntryInfo {
 // A regular file held open for reading: a source, a header or a data piece. It
 // stays the same file while open, whatever happens to its name.
 class InputFile {
-public:
+  public:
     virtual ~InputFile() = default;
     virtual const std::string& Path() const = 0;
     virtual FileId Id() const = 0;
@@ -44,7 +44,7 @@ public:
 // sees it half written under that name; until then it has no name, or a hidden
 // temporary one. Destroying it before Publish removes it.
 class OutputFile {
-public:
+  public:
     virtual ~OutputFile() = default;
     // The name the file will have: the one every failure names.
     virtual const std::string& Path() const = 0;
@@ -67,7 +67,7 @@ public:
 
 // A SHA-256 digest being computed over bytes given in order.
 class Hasher {
-public:
+  public:
     virtual ~Hasher() = default;
     virtual void Add(std::span<const std::uint8_t> bytes) = 0;
     virtual std::array<std::uint8_t, 32> Finish() = 0;
@@ -87,14 +87,14 @@ enum class Naming {
 // a reader never sees a set that is being replaced and two writers never mix
 // their pieces.
 class FolderLock {
-public:
+  public:
     virtual ~FolderLock() = default;
 };
 
 // The directory-entry lookup, on its own so that path routines can be tried
 // against a table of names.
 class EntryLookup {
-public:
+  public:
     virtual ~EntryLookup() = default;
     // The stored name of the directory entry that path names, or "" when no entry
     // of the kinds in attributes matches. Attributes: 0 matches ordinary files
@@ -106,8 +106,7 @@ public:
 // The run-time library's file and process services. Every failure is thrown as
 // tren::RunTimeError, naming the file it concerns. Paths are byte strings.
 class RunTime : public EntryLookup {
-public:
-
+  public:
     virtual std::int64_t FileLength(const std::string& path) = 0;
     // Missing when nothing stands at path (or a folder on its way is missing);
     // any other failure to look is thrown.

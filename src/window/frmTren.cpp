@@ -97,7 +97,9 @@ void frmTren::lblLink_Click() {
     MWebLink::OpenLink(services_.Desktop, controls_.lblLink.Caption(), MWebLink::LinkKind::Mail);
 }
 
-void frmTren::txtSrcFile_KeyPress(std::int16_t& KeyAscii) { KeyAscii = 0; }
+void frmTren::txtSrcFile_KeyPress(std::int16_t& KeyAscii) {
+    KeyAscii = 0;
+}
 
 void frmTren::PrepareControls() {
     Continue([&] { FillSizeList(); });
@@ -240,7 +242,9 @@ bool frmTren::CheckPieceNames(const std::string& fname, const platform::FileId& 
         }
         if (entry.Kind == EntryKind::Folder || entry.Kind == EntryKind::Other) {
             controls_.Window.MsgBoxAbout(
-                piece, "The piece " + piece + " cannot be written: something other than a file stands there.",
+                piece,
+                "The piece " + piece +
+                    " cannot be written: something other than a file stands there.",
                 MessageStyle::Exclamation, TrenningError);
             return false;
         }
@@ -256,15 +260,15 @@ void frmTren::TrenFile(std::string fname) {
     try {
         FileLength = runTime_.FileLength(fname);
         if (FileLength <= PieceSize) {
-            controls_.Window.MsgBoxAbout(fname, "file is too small for Trening", MessageStyle::Information,
-                                    "Trenning Warnning");
+            controls_.Window.MsgBoxAbout(fname, "file is too small for Trening",
+                                         MessageStyle::Information, "Trenning Warnning");
             return;
         }
         // 255 full pieces and a partial one would need a 256th piece, which the
         // one-byte piece count cannot record; exactly 255 full pieces fit.
         if (FileLength > std::int64_t{pieces::MaxPieceCount} * PieceSize) {
             controls_.Window.MsgBoxAbout(fname, "Multiple size is too large... sorry...",
-                                    MessageStyle::Exclamation, TrenningError);
+                                         MessageStyle::Exclamation, TrenningError);
             return;
         }
         // The header records the size the pieces are cut with, never a selection
@@ -275,7 +279,8 @@ void frmTren::TrenFile(std::string fname) {
                                "the piece size " + std::to_string(PieceSize) +
                                    " is not in the size list");
         const int fullPieces = static_cast<int>(FileLength / PieceSize);
-        LastPieceSize = static_cast<std::int32_t>(FileLength - std::int64_t{fullPieces} * PieceSize);
+        LastPieceSize =
+            static_cast<std::int32_t>(FileLength - std::int64_t{fullPieces} * PieceSize);
         PieceCount = static_cast<std::uint8_t>(fullPieces + (LastPieceSize > 0 ? 1 : 0));
 
         // The source is opened before the user is asked for a folder, so that an
@@ -362,8 +367,8 @@ void frmTren::TrenFile(std::string fname) {
             ListWritten(DestFile, static_cast<std::int64_t>(sumLines.size()));
         }
         runTime_.FlushFolder(DestDir);
-        const auto bytes = pieces::EncodeHeader(
-            {PieceCount, LastPieceSize, static_cast<std::uint8_t>(sizeCode)});
+        const auto bytes =
+            pieces::EncodeHeader({PieceCount, LastPieceSize, static_cast<std::uint8_t>(sizeCode)});
         MultiBuff.Resize(bytes.size());
         std::copy(bytes.begin(), bytes.end(), MultiBuff.data());
         DestFile = header;
@@ -393,7 +398,8 @@ bool frmTren::CheckSums(const std::string& folder, const pieces::Header& header,
         return true;
     const auto file = runTime_.OpenInput(path);
     // A set's checksum file is small; a larger one is read as far as a set needs.
-    std::vector<std::uint8_t> text(static_cast<std::size_t>(std::min<std::int64_t>(file->Length(), 1 << 20)));
+    std::vector<std::uint8_t> text(
+        static_cast<std::size_t>(std::min<std::int64_t>(file->Length(), 1 << 20)));
     text.resize(file->ReadAt(0, text));
     const auto digests =
         sums::Parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
@@ -420,10 +426,9 @@ bool frmTren::CheckSums(const std::string& folder, const pieces::Header& header,
     const std::string rebuilt = pieces::RebuiltName(SrcTitle);
     if (const auto listed = digests.find(rebuilt);
         listed != digests.end() && sums::Hex(whole->Finish()) != listed->second) {
-        controls_.Window.MsgBoxAbout(path,
-                                     "The pieces do not give the file " + rebuilt +
-                                         " that " + path + " describes.",
-                                     MessageStyle::Exclamation, BuildingError);
+        controls_.Window.MsgBoxAbout(
+            path, "The pieces do not give the file " + rebuilt + " that " + path + " describes.",
+            MessageStyle::Exclamation, BuildingError);
         return false;
     }
     return true;
@@ -453,8 +458,8 @@ void frmTren::BuildFile(std::string fname) {
         const auto header = pieces::DecodeHeader(
             std::span<const std::uint8_t, pieces::HeaderLength>(Buff.data(), pieces::HeaderLength));
         if (!header) {
-            controls_.Window.MsgBoxAbout(fname, "Wrong version or corrupted file", MessageStyle::Exclamation,
-                                    BuildingError);
+            controls_.Window.MsgBoxAbout(fname, "Wrong version or corrupted file",
+                                         MessageStyle::Exclamation, BuildingError);
             return;
         }
         controls_.cmbSize.SetListIndex(header->SizeCode - 1);
@@ -499,10 +504,11 @@ void frmTren::BuildFile(std::string fname) {
         const std::string name = pieces::RebuiltName(SrcTitle);
         DestFile = DestDir + name;
         if (const std::size_t limit = runTime_.MaxNameLength(DestDir); name.size() > limit) {
-            controls_.Window.MsgBoxAbout(DestFile, "The name " + DestFile + " is too long for its folder (" +
-                                        std::to_string(name.size()) + " bytes, at most " +
-                                        std::to_string(limit) + ").",
-                                    MessageStyle::Exclamation, BuildingError);
+            controls_.Window.MsgBoxAbout(DestFile,
+                                         "The name " + DestFile + " is too long for its folder (" +
+                                             std::to_string(name.size()) + " bytes, at most " +
+                                             std::to_string(limit) + ").",
+                                         MessageStyle::Exclamation, BuildingError);
             return;
         }
         // Replacing a file of the set with the rebuilt one would destroy the set.
@@ -513,10 +519,11 @@ void frmTren::BuildFile(std::string fname) {
                 setFiles.push_back(piece.get());
             for (const auto* file : setFiles) {
                 if (file->Id() == destination.TargetId || file->Id() == destination.Id) {
-                    controls_.Window.MsgBoxAbout(DestFile, "The rebuilt file " + DestFile + " would replace " +
-                                                file->Path() +
-                                                ", a file of the set being built. Choose another folder.",
-                                            MessageStyle::Exclamation, BuildingError);
+                    controls_.Window.MsgBoxAbout(
+                        DestFile,
+                        "The rebuilt file " + DestFile + " would replace " + file->Path() +
+                            ", a file of the set being built. Choose another folder.",
+                        MessageStyle::Exclamation, BuildingError);
                     return;
                 }
             }

@@ -45,7 +45,7 @@ struct FormServices {
 // The main window's state and handlers, without a toolkit. A backend builds the
 // controls, hands them over and calls the handlers from its events.
 class frmTren {
-public:
+  public:
     frmTren(FormControls controls, FormServices services);
 
     // The load event, before the window is first shown. command is everything
@@ -92,7 +92,7 @@ public:
     // The failure a continue-on-failure step left behind, if any.
     const std::optional<RunTimeError>& PendingError() const { return pendingError_; }
 
-private:
+  private:
     template <class Step> void Continue(Step&& step);
     void FinalReport();
     std::string PrepareDestination(const std::string& pickerTitle);

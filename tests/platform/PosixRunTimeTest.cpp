@@ -72,14 +72,15 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"missing_folder",
                   [](auto& rt, auto& f) { rt.CreateOutput(f / "nowhere/x", Naming::ReplaceName); },
                   ErrorCode::FileNotFound, "nowhere/x"},
-        FaultCase{"folder_created_over_a_file", [](auto& rt, auto& f) { rt.CreateFolder(f / "file"); },
-                  ErrorCode::PathFileAccess, "file"}),
+        FaultCase{"folder_created_over_a_file",
+                  [](auto& rt, auto& f) { rt.CreateFolder(f / "file"); }, ErrorCode::PathFileAccess,
+                  "file"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Both kinds of new file: unnamed until published, and under a hidden name where
 // the file system has no unnamed files.
 class OutputTest : public testing::TestWithParam<bool> {
-protected:
+  protected:
     test::TempFolder folder;
     test::FaultyCalls calls;
     PosixRunTime runTime{calls};

@@ -46,7 +46,8 @@ ssize_t FaultyCalls::PWrite(int fd, const void* buffer, size_t count, off_t offs
         errno = ENOSPC;
         return -1;
     }
-    count = static_cast<size_t>(std::min<std::int64_t>(WriteBudget, static_cast<std::int64_t>(count)));
+    count =
+        static_cast<size_t>(std::min<std::int64_t>(WriteBudget, static_cast<std::int64_t>(count)));
     const ssize_t n = SystemCalls::PWrite(fd, buffer, count, offset);
     if (n > 0)
         WriteBudget -= n;
@@ -65,7 +66,8 @@ ssize_t FaultyCalls::CopyFileRange(int in, off_t* inOffset, int out, off_t* outO
         errno = ENOSPC;
         return -1;
     }
-    count = static_cast<size_t>(std::min<std::int64_t>(WriteBudget, static_cast<std::int64_t>(count)));
+    count =
+        static_cast<size_t>(std::min<std::int64_t>(WriteBudget, static_cast<std::int64_t>(count)));
     const ssize_t n = SystemCalls::CopyFileRange(in, inOffset, out, outOffset, count);
     if (n > 0)
         WriteBudget -= n;
@@ -81,8 +83,12 @@ int FaultyCalls::LStat(const char* path, struct stat* st) {
 int FaultyCalls::Stat(const char* path, struct stat* st) {
     return Fails("stat") ? -1 : SystemCalls::Stat(path, st);
 }
-int FaultyCalls::FDataSync(int fd) { return Fails("fdatasync") ? -1 : SystemCalls::FDataSync(fd); }
-int FaultyCalls::FSync(int fd) { return Fails("fsync") ? -1 : SystemCalls::FSync(fd); }
+int FaultyCalls::FDataSync(int fd) {
+    return Fails("fdatasync") ? -1 : SystemCalls::FDataSync(fd);
+}
+int FaultyCalls::FSync(int fd) {
+    return Fails("fsync") ? -1 : SystemCalls::FSync(fd);
+}
 int FaultyCalls::SyncFileRange(int fd) {
     return Fails("sync_file_range") ? -1 : SystemCalls::SyncFileRange(fd);
 }

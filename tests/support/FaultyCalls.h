@@ -15,7 +15,7 @@ namespace tren::test {
 // that fills up after a number of bytes, a kernel that will not copy between
 // files, a file system without unnamed files.
 class FaultyCalls : public platform::SystemCalls {
-public:
+  public:
     // Bytes that may still be written before the disk is full.
     std::int64_t WriteBudget = std::numeric_limits<std::int64_t>::max();
     bool KernelCopy = true;
@@ -49,7 +49,7 @@ public:
     int MkDir(const char* path, mode_t mode) override;
     int Flock(int fd, int operation) override;
 
-private:
+  private:
     // Counts the call; true when this one is to fail (errno is then set).
     bool Fails(const char* name);
 };

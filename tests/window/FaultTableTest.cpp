@@ -42,7 +42,7 @@ std::vector<std::string> Entries(const std::string& folder) {
 }
 
 class FaultTableTest : public testing::TestWithParam<Road> {
-protected:
+  protected:
     TempFolder root;
     // A (the stale set already there) and B (what is cut now) share one name.
     const Bytes a = RandomBytes(1700000, 1);
@@ -98,11 +98,12 @@ protected:
         Prepare(ui, failAt);
         ui.form.fltbTren_Click();
         const bool finished = !ui.ListLines().empty() && ui.ListLines().back() == TrenDone;
-        const std::string at = "call " + std::to_string(failAt) + " (" +
-                               (failAt > 0 && static_cast<std::size_t>(failAt) <= ui.calls.Made.size()
-                                    ? ui.calls.Made[static_cast<std::size_t>(failAt - 1)]
-                                    : std::string("none")) +
-                               ")";
+        const std::string at =
+            "call " + std::to_string(failAt) + " (" +
+            (failAt > 0 && static_cast<std::size_t>(failAt) <= ui.calls.Made.size()
+                 ? ui.calls.Made[static_cast<std::size_t>(failAt - 1)]
+                 : std::string("none")) +
+            ")";
 
         EXPECT_EQ(ReadFile(src + "/data"), b) << at;
         for (const auto& name : Entries(out))
@@ -112,7 +113,8 @@ protected:
             EXPECT_EQ(rebuilt, b) << at;
         } else {
             EXPECT_FALSE(ui.Boxes().empty()) << at << ": a failure that no one was told of";
-            EXPECT_TRUE(!rebuilt || *rebuilt == a || *rebuilt == b) << at << ": a mixture was built";
+            EXPECT_TRUE(!rebuilt || *rebuilt == a || *rebuilt == b)
+                << at << ": a mixture was built";
         }
         return ui.calls.Made.size();
     }

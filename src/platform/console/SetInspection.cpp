@@ -160,9 +160,11 @@ void PrintJson(const SetReport& report, std::ostream& out) {
     out << "{" << JsonName("header", report.Header);
     if (report.Fields) {
         const auto& f = *report.Fields;
-        out << ", \"pieces\": " << int{f.PieceCount} << ", \"pieceSize\": " << pieces::PieceSizeOf(f)
+        out << ", \"pieces\": " << int{f.PieceCount}
+            << ", \"pieceSize\": " << pieces::PieceSizeOf(f)
             << ", \"sizeCode\": " << int{f.SizeCode} << ", \"lastPieceSize\": " << f.LastPieceSize
-            << ", \"length\": " << pieces::RebuiltLength(f) << ", " << JsonName("name", report.Rebuilt);
+            << ", \"length\": " << pieces::RebuiltLength(f) << ", "
+            << JsonName("name", report.Rebuilt);
     }
     out << ", \"buildable\": " << (report.Problem.empty() ? "true" : "false");
     if (!report.Problem.empty())
@@ -170,8 +172,8 @@ void PrintJson(const SetReport& report, std::ostream& out) {
     out << ", \"files\": [";
     for (std::size_t i = 0; i < report.Pieces.size(); ++i) {
         const auto& piece = report.Pieces[i];
-        out << (i ? ", " : "") << "{" << JsonName("name", piece.Path) << ", \"needed\": " << piece.Needed
-            << ", \"present\": ";
+        out << (i ? ", " : "") << "{" << JsonName("name", piece.Path)
+            << ", \"needed\": " << piece.Needed << ", \"present\": ";
         if (piece.Present < 0)
             out << "null";
         else
@@ -200,7 +202,8 @@ void PrintText(const SetReport& report, std::ostream& out) {
             out << "holds " << piece.Present << ", "
                 << (piece.State == "short" ? ShortBy(piece) : piece.State) << '\n';
     }
-    out << "buildable:  " << (report.Problem.empty() ? "yes" : "no (" + report.Problem + ")") << '\n';
+    out << "buildable:  " << (report.Problem.empty() ? "yes" : "no (" + report.Problem + ")")
+        << '\n';
 }
 
 } // namespace
@@ -241,15 +244,16 @@ int RunVerify(RunTime& runTime, const std::string& header, std::ostream& out, st
             problems.push_back(header + ": " + report.Problem);
 
         // With every piece there, their bytes are checked against the checksum file.
-        const std::string sumsPath = FolderOf(header) + sums::SumsNameFromHeader(FileNameOf(header));
+        const std::string sumsPath =
+            FolderOf(header) + sums::SumsNameFromHeader(FileNameOf(header));
         if (report.Fields && problems.empty() &&
             runTime.Examine(sumsPath).TargetKind != EntryKind::Missing) {
             const auto file = runTime.OpenInput(sumsPath);
             std::vector<std::uint8_t> text(
                 static_cast<std::size_t>(std::min<std::int64_t>(file->Length(), 1 << 20)));
             text.resize(file->ReadAt(0, text));
-            const auto digests =
-                sums::Parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+            const auto digests = sums::Parse(
+                std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
             const auto whole = runTime.NewSha256();
             std::vector<std::uint8_t> buffer;
             for (auto& piece : report.Pieces) {
@@ -260,9 +264,10 @@ int RunVerify(RunTime& runTime, const std::string& header, std::ostream& out, st
                     problems.push_back(piece.Path + ": damaged (does not match " + sumsPath + ")");
             }
             const auto listed = digests.find(report.Rebuilt);
-            if (problems.empty() && listed != digests.end() && sums::Hex(whole->Finish()) != listed->second)
-                problems.push_back(sumsPath + ": the pieces do not give the file " + report.Rebuilt +
-                                   " it describes");
+            if (problems.empty() && listed != digests.end() &&
+                sums::Hex(whole->Finish()) != listed->second)
+                problems.push_back(sumsPath + ": the pieces do not give the file " +
+                                   report.Rebuilt + " it describes");
         }
         for (const auto& problem : problems)
             out << problem << '\n';

@@ -8,7 +8,7 @@ namespace tren::platform {
 // SIGHUP) while it stands, so that a stopped run leaves no hidden temporary file
 // behind. The process then ends as the signal would have ended it.
 class RemovalOnInterrupt {
-public:
+  public:
     explicit RemovalOnInterrupt(const std::string& path);
     RemovalOnInterrupt(const RemovalOnInterrupt&) = delete;
     RemovalOnInterrupt& operator=(const RemovalOnInterrupt&) = delete;
@@ -17,7 +17,7 @@ public:
     // The name is no longer ours to remove (it was renamed, or removed already).
     void Release() noexcept;
 
-private:
+  private:
     int slot_ = -1;
 };
 

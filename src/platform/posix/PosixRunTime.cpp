@@ -64,7 +64,7 @@ constexpr const char* Writing = "Cannot write";
 // One open descriptor, closed when it goes; Close reports a failing close, where a
 // lost write can hide.
 class Descriptor {
-public:
+  public:
     Descriptor(SystemCalls& sys, int fd) : sys_(sys), fd_(fd) {}
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
@@ -79,7 +79,7 @@ public:
         return sys_.Close(fd) == 0 || errno == EINTR;
     }
 
-private:
+  private:
     SystemCalls& sys_;
     int fd_;
 };
@@ -133,7 +133,8 @@ std::string ResolveLinks(SystemCalls& sys, std::string path) {
         struct stat st {};
         if (sys.LStat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
             return path;
-        std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+        std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) +
+                                 1);
         const ssize_t n = sys.ReadLink(path.c_str(), target.data(), target.size());
         if (n < 0)
             Fail(errno, "Cannot follow the link", path);
@@ -144,7 +145,7 @@ std::string ResolveLinks(SystemCalls& sys, std::string path) {
 }
 
 class PosixInputFile final : public InputFile {
-public:
+  public:
     PosixInputFile(SystemCalls& sys, std::string path, int fd, FileId id)
         : path_(std::move(path)), file_(sys, fd), sys_(sys), id_(id) {}
 
@@ -162,8 +163,9 @@ public:
     std::size_t ReadAt(std::int64_t offset, std::span<std::uint8_t> into) override {
         std::size_t done = 0;
         while (done < into.size()) {
-            const ssize_t n = sys_.PRead(file_.fd(), into.data() + done, into.size() - done,
-                                         static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+            const ssize_t n =
+                sys_.PRead(file_.fd(), into.data() + done, into.size() - done,
+                           static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -175,7 +177,7 @@ public:
         return done;
     }
 
-private:
+  private:
     std::string path_;
     Descriptor file_;
     SystemCalls& sys_;
@@ -183,7 +185,7 @@ private:
 };
 
 class PosixOutputFile final : public OutputFile {
-public:
+  public:
     // Written where it stands (a device), or new and unnamed (temporary empty), or
     // new under a hidden temporary name.
     PosixOutputFile(SystemCalls& sys, std::string path, std::string target, int fd,
@@ -206,14 +208,16 @@ public:
     void WriteAt(std::int64_t offset, std::span<const std::uint8_t> from) override {
         std::size_t done = 0;
         while (done < from.size()) {
-            const ssize_t n = sys_.PWrite(file_.fd(), from.data() + done, from.size() - done,
-                                          static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+            const ssize_t n =
+                sys_.PWrite(file_.fd(), from.data() + done, from.size() - done,
+                            static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
                 Fail(errno, Writing, path_);
             if (n == 0)
-                throw RunTimeError(ErrorCode::DeviceIo, Writing, path_, "the write made no progress");
+                throw RunTimeError(ErrorCode::DeviceIo, Writing, path_,
+                                   "the write made no progress");
             done += static_cast<std::size_t>(n);
         }
     }
@@ -306,7 +310,7 @@ public:
             Fail(errno, Writing, path_);
     }
 
-private:
+  private:
     SystemCalls& sys_;
     std::string path_;
     std::string target_;
@@ -318,10 +322,10 @@ private:
 };
 
 class PosixFolderLock final : public FolderLock {
-public:
+  public:
     PosixFolderLock(SystemCalls& sys, int fd) : file_(sys, fd) {}
 
-private:
+  private:
     Descriptor file_;
 };
 
@@ -469,7 +473,9 @@ std::unique_ptr<OutputFile> PosixRunTime::CreateOutput(const std::string& path, 
     return output;
 }
 
-std::unique_ptr<Hasher> PosixRunTime::NewSha256() { return NewOpenSslSha256(); }
+std::unique_ptr<Hasher> PosixRunTime::NewSha256() {
+    return NewOpenSslSha256();
+}
 
 std::string PosixRunTime::LookUpEntry(const std::string& path, int attributes) {
     constexpr int Hidden = 2;

@@ -11,7 +11,7 @@ ErrorCode CodeOfErrno(int error);
 
 // The run-time services on Linux and other POSIX systems.
 class PosixRunTime final : public RunTime {
-public:
+  public:
     explicit PosixRunTime(SystemCalls& calls = RealSystemCalls()) : sys_(calls) {}
 
     std::int64_t FileLength(const std::string& path) override;
@@ -29,7 +29,7 @@ public:
     std::string HomeFolder() override;
     std::string CurrentDirectory() override;
 
-private:
+  private:
     SystemCalls& sys_;
 };
 

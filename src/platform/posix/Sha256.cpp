@@ -9,7 +9,7 @@ namespace tren::platform {
 namespace {
 
 class OpenSslSha256 final : public Hasher {
-public:
+  public:
     OpenSslSha256() : context_(EVP_MD_CTX_new()) {
         if (context_ == nullptr || EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) != 1)
             Fail();
@@ -31,7 +31,7 @@ public:
         return digest;
     }
 
-private:
+  private:
     [[noreturn]] static void Fail() {
         throw RunTimeError(ErrorCode::OutOfMemory, "Cannot compute a checksum", {}, "libcrypto");
     }
@@ -41,6 +41,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<Hasher> NewOpenSslSha256() { return std::make_unique<OpenSslSha256>(); }
+std::unique_ptr<Hasher> NewOpenSslSha256() {
+    return std::make_unique<OpenSslSha256>();
+}
 
 } // namespace tren::platform

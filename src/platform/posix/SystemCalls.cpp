@@ -11,7 +11,9 @@ int SystemCalls::Open(const char* path, int flags, mode_t mode) {
     return ::open(path, flags, mode);
 }
 
-int SystemCalls::Close(int fd) { return ::close(fd); }
+int SystemCalls::Close(int fd) {
+    return ::close(fd);
+}
 
 ssize_t SystemCalls::PRead(int fd, void* buffer, size_t count, off_t offset) {
     return ::pread(fd, buffer, count, offset);
@@ -26,17 +28,29 @@ ssize_t SystemCalls::CopyFileRange(int in, off_t* inOffset, int out, off_t* outO
     return ::copy_file_range(in, inOffset, out, outOffset, count, 0);
 }
 
-int SystemCalls::FStat(int fd, struct stat* st) { return ::fstat(fd, st); }
-int SystemCalls::LStat(const char* path, struct stat* st) { return ::lstat(path, st); }
-int SystemCalls::Stat(const char* path, struct stat* st) { return ::stat(path, st); }
-int SystemCalls::FDataSync(int fd) { return ::fdatasync(fd); }
-int SystemCalls::FSync(int fd) { return ::fsync(fd); }
+int SystemCalls::FStat(int fd, struct stat* st) {
+    return ::fstat(fd, st);
+}
+int SystemCalls::LStat(const char* path, struct stat* st) {
+    return ::lstat(path, st);
+}
+int SystemCalls::Stat(const char* path, struct stat* st) {
+    return ::stat(path, st);
+}
+int SystemCalls::FDataSync(int fd) {
+    return ::fdatasync(fd);
+}
+int SystemCalls::FSync(int fd) {
+    return ::fsync(fd);
+}
 
 int SystemCalls::SyncFileRange(int fd) {
     return ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
-int SystemCalls::FChmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+int SystemCalls::FChmod(int fd, mode_t mode) {
+    return ::fchmod(fd, mode);
+}
 
 // An unnamed file gets its name through its /proc entry: AT_EMPTY_PATH would need
 // a capability that ordinary users do not have.
@@ -45,11 +59,21 @@ int SystemCalls::LinkAt(int fd, const char* path) {
     return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path, AT_SYMLINK_FOLLOW);
 }
 
-int SystemCalls::Rename(const char* from, const char* to) { return ::rename(from, to); }
-int SystemCalls::Unlink(const char* path) { return ::unlink(path); }
-int SystemCalls::MkDir(const char* path, mode_t mode) { return ::mkdir(path, mode); }
-int SystemCalls::Flock(int fd, int operation) { return ::flock(fd, operation); }
-long SystemCalls::FPathConf(int fd, int name) { return ::fpathconf(fd, name); }
+int SystemCalls::Rename(const char* from, const char* to) {
+    return ::rename(from, to);
+}
+int SystemCalls::Unlink(const char* path) {
+    return ::unlink(path);
+}
+int SystemCalls::MkDir(const char* path, mode_t mode) {
+    return ::mkdir(path, mode);
+}
+int SystemCalls::Flock(int fd, int operation) {
+    return ::flock(fd, operation);
+}
+long SystemCalls::FPathConf(int fd, int name) {
+    return ::fpathconf(fd, name);
+}
 
 ssize_t SystemCalls::ReadLink(const char* path, char* buffer, size_t size) {
     return ::readlink(path, buffer, size);

@@ -9,7 +9,7 @@ namespace tren::platform {
 // The system calls the run-time makes on files, behind one seam so that tests can
 // make any one of them fail. Each returns as the call does, with errno set.
 class SystemCalls {
-public:
+  public:
     virtual ~SystemCalls() = default;
 
     virtual int Open(const char* path, int flags, mode_t mode);
@@ -17,8 +17,7 @@ public:
     virtual int Close(int fd);
     virtual ssize_t PRead(int fd, void* buffer, size_t count, off_t offset);
     virtual ssize_t PWrite(int fd, const void* buffer, size_t count, off_t offset);
-    virtual ssize_t CopyFileRange(int in, off_t* inOffset, int out, off_t* outOffset,
-                                  size_t count);
+    virtual ssize_t CopyFileRange(int in, off_t* inOffset, int out, off_t* outOffset, size_t count);
     virtual int FStat(int fd, struct stat* st);
     virtual int LStat(const char* path, struct stat* st);
     virtual int Stat(const char* path, struct stat* st);
