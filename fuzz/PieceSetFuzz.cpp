@@ -102,9 +102,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CheckByteToLong(digits);
 
-    const bool digitsValid = std::all_of(digits.begin(), digits.end(), [](auto d) { return d <= 9; });
-    const bool expectValid = bytes[0] != 0 && bytes[9] >= 1 && std::size_t{bytes[9]} <= SizeTable.size() &&
-                             digitsValid && DigitsByText(digits).value_or(0) != 0;
+    const bool digitsValid =
+        std::all_of(digits.begin(), digits.end(), [](auto d) { return d <= 9; });
+    const bool expectValid = bytes[0] != 0 && bytes[9] >= 1 &&
+                             std::size_t{bytes[9]} <= SizeTable.size() && digitsValid &&
+                             DigitsByText(digits).value_or(0) != 0;
 
     const std::optional<Header> header = DecodeHeader(bytes);
     Check(header.has_value() == expectValid);

@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev libgl-dev libcli11-dev libgtest-dev libssl-dev
     xvfb xauth x11-apps x11-utils imagemagick time
     shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl jq
-    clang libclang-rt-14-dev llvm strace
+    clang clang-format libclang-rt-14-dev llvm strace
 )
 missing=()
 for package in "${packages[@]}"; do

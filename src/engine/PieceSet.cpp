@@ -56,7 +56,9 @@ std::optional<Header> DecodeHeader(std::span<const std::uint8_t, HeaderLength> b
     return header;
 }
 
-std::int32_t PieceSizeOf(const Header& header) { return *PieceSizeOf(header.SizeCode); }
+std::int32_t PieceSizeOf(const Header& header) {
+    return *PieceSizeOf(header.SizeCode);
+}
 
 std::int64_t ShareOf(const Header& header, int index) {
     return index < header.PieceCount ? PieceSizeOf(header) : header.LastPieceSize;

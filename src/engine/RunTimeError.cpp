@@ -47,7 +47,6 @@ static std::string Describe(ErrorCode code, const std::string& operation, const 
 
 RunTimeError::RunTimeError(ErrorCode code, std::string operation, std::string path,
                            std::string reason)
-    : code_(code), path_(std::move(path)),
-      description_(Describe(code, operation, path_, reason)) {}
+    : code_(code), path_(std::move(path)), description_(Describe(code, operation, path_, reason)) {}
 
 } // namespace tren

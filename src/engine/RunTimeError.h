@@ -28,7 +28,7 @@ const char* StandardText(ErrorCode code);
 // The one failure type of every service: a code, the file it concerns and the
 // system's own reason. Caught only where a handler decides what the user sees.
 class RunTimeError : public std::exception {
-public:
+  public:
     RunTimeError(ErrorCode code, std::string operation, std::string path, std::string reason = {});
 
     ErrorCode Code() const noexcept { return code_; }
@@ -37,7 +37,7 @@ public:
     const std::string& Description() const noexcept { return description_; }
     const char* what() const noexcept override { return description_.c_str(); }
 
-private:
+  private:
     ErrorCode code_;
     std::string path_;
     std::string description_;

@@ -18,7 +18,7 @@ enum class SetOutcome {
 // folders on Linux. Keys are paths with "\" between their parts, as
 // "TR.File\shell\Build\command", on every platform.
 class ClassStore {
-public:
+  public:
     virtual ~ClassStore() = default;
     // Creates the key, or opens it when it exists. True when it is there afterwards.
     virtual bool CreateKey(RootKey root, const std::string& subKey) = 0;

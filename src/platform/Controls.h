@@ -21,7 +21,7 @@ enum class MessageStyle : int {
 inline constexpr const char* ApplicationTitle = "tren";
 
 class Window {
-public:
+  public:
     virtual ~Window() = default;
     // Modal. An empty title means the application's title.
     virtual void MsgBox(const std::string& text, MessageStyle style, const std::string& title) = 0;
@@ -51,7 +51,7 @@ struct Image {
 };
 
 class Label {
-public:
+  public:
     virtual ~Label() = default;
     virtual std::string Caption() const = 0;
     virtual void SetMousePointer(MousePointer pointer) = 0;
@@ -60,7 +60,7 @@ public:
 
 // Hands an address to the desktop, which opens it with the user's own program.
 class Desktop {
-public:
+  public:
     virtual ~Desktop() = default;
     // Above 32 when the address was handed on, an error code otherwise.
     virtual std::int32_t OpenAddress(const std::string& address) = 0;
@@ -71,14 +71,14 @@ inline constexpr std::int32_t AddressOpened = 42;
 inline constexpr std::int32_t NoAssociation = 31;
 
 class TextBox {
-public:
+  public:
     virtual ~TextBox() = default;
     virtual std::string Text() const = 0;
     virtual void SetText(const std::string& text) = 0;
 };
 
 class ListBox {
-public:
+  public:
     virtual ~ListBox() = default;
     virtual void Clear() = 0;
     virtual void AddItem(const std::string& text) = 0;
@@ -87,7 +87,7 @@ public:
 // A drop-down list with an editable text field. Choosing an entry, by the user or
 // by SetListIndex, raises the click event; typing into the field raises nothing.
 class ComboBox {
-public:
+  public:
     virtual ~ComboBox() = default;
     virtual void AddItem(const std::string& text) = 0;
     virtual int ListIndex() const = 0;
@@ -97,18 +97,18 @@ public:
 
     void OnClick(std::function<void()> handler) { clickHandler_ = std::move(handler); }
 
-protected:
+  protected:
     void RaiseClick() {
         if (clickHandler_)
             clickHandler_();
     }
 
-private:
+  private:
     std::function<void()> clickHandler_;
 };
 
 class ProgressBar {
-public:
+  public:
     virtual ~ProgressBar() = default;
     virtual void SetMin(float value) = 0;
     virtual void SetMax(float value) = 0;
@@ -123,7 +123,7 @@ struct OpenChoice {
 };
 
 class CommonDialog {
-public:
+  public:
     virtual ~CommonDialog() = default;
     // filter is "label|pattern", as "Tren Files (*.tr0)|*.tr0".
     virtual OpenChoice ShowOpen(const std::string& dialogTitle, const std::string& filter) = 0;

@@ -9,10 +9,14 @@ namespace tren::platform {
 
 #ifdef _WIN32
 inline constexpr char PathSeparator = '\\';
-inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+inline bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 #else
 inline constexpr char PathSeparator = '/';
-inline bool IsSeparator(char c) { return c == '/'; }
+inline bool IsSeparator(char c) {
+    return c == '/';
+}
 #endif
 
 inline bool EndsWithSeparator(std::string_view path) {

@@ -38,7 +38,9 @@ std::string TrimBlanks(const std::string& text) {
 
 } // namespace
 
-bool ErrorReporting() { return errorReporting; }
+bool ErrorReporting() {
+    return errorReporting;
+}
 
 bool CreateFileAssociation(Services& services, std::string ext, const std::string& className,
                            const std::string& description, const std::string& verb,

@@ -25,7 +25,7 @@ std::string Text(const std::string& path) {
 // A home of its own with a program in a folder whose name has a blank; the boxes
 // shown are kept.
 class StoreTest : public testing::Test, Window {
-protected:
+  protected:
     test::TempFolder home;
     std::string data = home / "data";
     std::string config = home / "config";

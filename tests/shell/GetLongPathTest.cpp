@@ -13,7 +13,7 @@ namespace {
 // Directory entries by the path that names them, as a system with short names
 // would answer; "!" marks an entry whose lookup fails.
 class TableLookup final : public platform::EntryLookup {
-public:
+  public:
     std::string LookUpEntry(const std::string& path, int attributes) override {
         EXPECT_EQ(attributes, 54); // folders and hidden entries too
         const auto entry = entries.find(path);

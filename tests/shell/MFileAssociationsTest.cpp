@@ -20,7 +20,7 @@ class AssociationTest : public testing::Test,
                         platform::ClassStore,
                         platform::Window,
                         platform::EntryLookup {
-protected:
+  protected:
     Lines calls, boxes;
     bool createFails = false;
     SetOutcome setOutcome = SetOutcome::Done;

@@ -9,7 +9,7 @@ namespace tren::test {
 // A fresh folder under the system's temporary folder, removed with everything in
 // it when the object goes. Paths it gives end without a separator.
 class TempFolder {
-public:
+  public:
     TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -18,7 +18,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 

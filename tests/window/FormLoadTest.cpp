@@ -16,7 +16,7 @@ using Lines = std::vector<std::string>;
 
 // Runs with its own home and current directory, and puts both back afterwards.
 class FormLoadTest : public testing::Test {
-protected:
+  protected:
     TempFolder home, sets, out, elsewhere;
     std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     fs::path savedDirectory = fs::current_path();

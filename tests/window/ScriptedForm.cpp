@@ -8,7 +8,9 @@ namespace tren::test {
 
 namespace {
 
-std::string Number(float value) { return std::to_string(static_cast<int>(value)); }
+std::string Number(float value) {
+    return std::to_string(static_cast<int>(value));
+}
 
 } // namespace
 

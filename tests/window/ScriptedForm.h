@@ -16,7 +16,7 @@ namespace tren::test {
 // The window's controls driven by a script: the dialogs answer what the test
 // queued, and everything the handlers show lands in one log, in order.
 class ScriptedForm {
-public:
+  public:
     enum class Start { Prepared, Unloaded };
     // Prepared: the controls as start-up leaves them, without registering.
     explicit ScriptedForm(Start start = Start::Prepared);
@@ -123,7 +123,7 @@ public:
 
     frmTren form;
 
-private:
+  private:
     std::vector<std::string> Only(const std::string& prefix) const;
 };
 

@@ -23,7 +23,7 @@ const std::int64_t PieceSizes[] = {5 * MB, 3 * MB, 1440000, MB, 500000};
 // Every test runs with its own home, so that the default destination is a
 // temporary folder too.
 class FormTest : public testing::Test {
-protected:
+  protected:
     TempFolder home, in, out;
     std::optional<std::string> savedHome;
     ScriptedForm ui;
@@ -78,11 +78,11 @@ struct TrenCase {
     const char* name;
     int sizeIndex;
     std::int64_t length;
-    int pieces;               // 0 when refused
-    std::int64_t lastPiece;   // bytes in the last data piece
-    Lines boxes;              // "TITLE|STYLE|TEXT"
-    Lines progress;           // when not empty, the whole sequence
-    Bytes header;             // when not empty, the header piece's bytes
+    int pieces;             // 0 when refused
+    std::int64_t lastPiece; // bytes in the last data piece
+    Lines boxes;            // "TITLE|STYLE|TEXT"
+    Lines progress;         // when not empty, the whole sequence
+    Bytes header;           // when not empty, the header piece's bytes
 };
 
 class TrenTest : public FormTest, public testing::WithParamInterface<TrenCase> {};
@@ -123,24 +123,64 @@ const Lines NoBoxes;
 
 INSTANTIATE_TEST_SUITE_P(
     Sizes, TrenTest,
-    testing::Values(
-        TrenCase{"one_byte_over_the_piece_size", Size144M, 1440001, 2, 1, NoBoxes,
-                 {"max 3", "value 1", "value 2", "value 3", "value 0"},
-                 {2, 1, 0, 0, 0, 0, 0, 0, 0, 3}},
-        TrenCase{"exact_multiple", Size1M, 3 * MB, 3, MB, NoBoxes,
-                 {"max 5", "value 1", "value 2", "value 3", "value 4", "value 5", "value 0"},
-                 {3, 0, 0, 0, 0, 0, 0, 1, 0, 4}},
-        TrenCase{"254_full_pieces_and_a_partial_one", Size500K, 254 * 500000 + 1, 255, 1, NoBoxes,
-                 {}, {}},
-        TrenCase{"exactly_255_full_pieces", Size500K, 255 * 500000, 255, 500000, NoBoxes, {},
-                 {255, 0, 0, 0, 0, 0, 5, 0, 0, 5}},
-        TrenCase{"source_as_long_as_a_piece", Size144M, 1440000, 0, 0,
-                 {"Trenning Warnning|64|file is too small for Trening"}, {}, {}},
-        TrenCase{"a_256th_piece_would_be_needed", Size500K, 255 * 500000 + 1, 0, 0,
-                 {"Trenning Error|48|Multiple size is too large... sorry..."}, {}, {}},
-        // Cut from a 32-bit length this would pass as a small file.
-        TrenCase{"length_that_wraps_in_32_bits", Size144M, (std::int64_t{1} << 32) + 1440001, 0, 0,
-                 {"Trenning Error|48|Multiple size is too large... sorry..."}, {}, {}}),
+    testing::Values(TrenCase{"one_byte_over_the_piece_size",
+                             Size144M,
+                             1440001,
+                             2,
+                             1,
+                             NoBoxes,
+                             {"max 3", "value 1", "value 2", "value 3", "value 0"},
+                             {2, 1, 0, 0, 0, 0, 0, 0, 0, 3}},
+                    TrenCase{
+                        "exact_multiple",
+                        Size1M,
+                        3 * MB,
+                        3,
+                        MB,
+                        NoBoxes,
+                        {"max 5", "value 1", "value 2", "value 3", "value 4", "value 5", "value 0"},
+                        {3, 0, 0, 0, 0, 0, 0, 1, 0, 4}},
+                    TrenCase{"254_full_pieces_and_a_partial_one",
+                             Size500K,
+                             254 * 500000 + 1,
+                             255,
+                             1,
+                             NoBoxes,
+                             {},
+                             {}},
+                    TrenCase{"exactly_255_full_pieces",
+                             Size500K,
+                             255 * 500000,
+                             255,
+                             500000,
+                             NoBoxes,
+                             {},
+                             {255, 0, 0, 0, 0, 0, 5, 0, 0, 5}},
+                    TrenCase{"source_as_long_as_a_piece",
+                             Size144M,
+                             1440000,
+                             0,
+                             0,
+                             {"Trenning Warnning|64|file is too small for Trening"},
+                             {},
+                             {}},
+                    TrenCase{"a_256th_piece_would_be_needed",
+                             Size500K,
+                             255 * 500000 + 1,
+                             0,
+                             0,
+                             {"Trenning Error|48|Multiple size is too large... sorry..."},
+                             {},
+                             {}},
+                    // Cut from a 32-bit length this would pass as a small file.
+                    TrenCase{"length_that_wraps_in_32_bits",
+                             Size144M,
+                             (std::int64_t{1} << 32) + 1440001,
+                             0,
+                             0,
+                             {"Trenning Error|48|Multiple size is too large... sorry..."},
+                             {},
+                             {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class RoundTripTest : public FormTest, public testing::WithParamInterface<int> {};
@@ -158,24 +198,24 @@ TEST_P(RoundTripTest, BuildsTheSourceBackAndSelectsItsSize) {
     EXPECT_EQ(ui.ListLines(),
               (Lines{rebuilt / "round trip.bin" + " [" + std::to_string(bytes.size()) + " bytes]",
                      "Finish building successfully"}));
-    EXPECT_EQ(ui.Progress(), (Lines{"max 4", "value 1", "value 2", "value 3", "value 4", "value 0"}));
+    EXPECT_EQ(ui.Progress(),
+              (Lines{"max 4", "value 1", "value 2", "value 3", "value 4", "value 0"}));
     EXPECT_TRUE(ReadFile(rebuilt / "round trip.bin") == bytes);
     EXPECT_EQ(ui.combo.ListIndex(), sizeIndex);
     EXPECT_EQ(ui.form.PieceSize, piece);
     EXPECT_EQ(Entries(rebuilt.Path()), Lines{"round trip.bin"});
 }
 
-INSTANTIATE_TEST_SUITE_P(EverySize, RoundTripTest,
-                         testing::Values(Size5M, Size3M, Size144M, Size1M, Size500K),
-                         [](const auto& info) {
-                             return std::string(
-                                 Lines{"5M", "3M", "1_44M", "1M", "500K"}[info.param]);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    EverySize, RoundTripTest, testing::Values(Size5M, Size3M, Size144M, Size1M, Size500K),
+    [](const auto& info) {
+        return std::string(Lines{"5M", "3M", "1_44M", "1M", "500K"}[info.param]);
+    });
 
 // A set of three 500K pieces with a last piece of 1000 bytes, and header bytes
 // to put in place of its own.
 class DamagedSetTest : public FormTest {
-protected:
+  protected:
     Bytes source = RandomBytes(2 * 500000 + 1000, 5);
 
     void MakeSet() {
@@ -278,8 +318,8 @@ TEST_P(FullDiskTest, TrenningStopsAtTheFailingPieceAndWritesNoHeader) {
     ui.calls.WriteBudget = 500000 + 10;
     Tren(Source("set.bin", source), Size500K, out.Path());
 
-    EXPECT_EQ(ui.ListLines(), (Lines{out / "set.bin.tr1 [500000 bytes]",
-                                     "Terminate Trening during error"}));
+    EXPECT_EQ(ui.ListLines(),
+              (Lines{out / "set.bin.tr1 [500000 bytes]", "Terminate Trening during error"}));
     const Lines boxes = ui.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].rfind("tren|48|Cannot write " + out / "set.bin.tr2" + ": Disk full", 0), 0u)
@@ -315,13 +355,15 @@ TEST_F(FormTest, CancellingTheOpenDialogChangesNothing) {
         EXPECT_TRUE(ui.log.empty());
         EXPECT_EQ(ui.text.text, "/some/earlier.tr0");
     }
-    EXPECT_EQ(ui.dialog.shown, (Lines{"Select the file to tren|All Files (*.*)|*.*",
-                                      "Select the trening files to build|Tren Files (*.tr0)|*.tr0"}));
+    EXPECT_EQ(ui.dialog.shown,
+              (Lines{"Select the file to tren|All Files (*.*)|*.*",
+                     "Select the trening files to build|Tren Files (*.tr0)|*.tr0"}));
 }
 
 TEST_F(FormTest, AMissingFileGetsOneMessage) {
     const std::pair<void (frmTren::*)(), const char*> handlers[] = {
-        {&frmTren::fltbTren_Click, "Trenning Error"}, {&frmTren::fltbBuild_Click, "Building Error"}};
+        {&frmTren::fltbTren_Click, "Trenning Error"},
+        {&frmTren::fltbBuild_Click, "Building Error"}};
     for (const auto& [click, title] : handlers) {
         ui.AnswerOpen(in / "missing.tr0");
         ui.log.clear();

@@ -20,8 +20,8 @@
 #include <memory>
 #include <sstream>
 #include <streambuf>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 namespace tren::platform::console {
 
@@ -120,7 +120,7 @@ std::string UsageLines(const CLI::App& app, const std::string& label) {
 // SUBCOMMAND", each option's value named once instead of its type and checks,
 // and descriptions wrapped to the terminal's usual 80 columns.
 class HelpFormatter final : public CLI::Formatter {
-public:
+  public:
     HelpFormatter() {
         column_width(16);
         label("Positionals", "Arguments");
@@ -213,12 +213,12 @@ bool IsTerminal(std::ostream& stream) {
 // Passes every write on to standard output and keeps the errno of the first one
 // that fails: by the time the run has finished and says so, errno is long gone.
 class FailureKeepingBuffer final : public std::streambuf {
-public:
+  public:
     explicit FailureKeepingBuffer(std::streambuf* target) : target_(target) {}
     // 0 while every write went through.
     int Error() const { return error_; }
 
-protected:
+  protected:
     int_type overflow(int_type c) override {
         if (traits_type::eq_int_type(c, traits_type::eof()))
             return traits_type::not_eof(c);
@@ -240,7 +240,7 @@ protected:
         return -1;
     }
 
-private:
+  private:
     void Fail() {
         if (error_ == 0)
             error_ = errno != 0 ? errno : EIO;

@@ -7,7 +7,7 @@ namespace tren::platform::console {
 // Exit statuses of tren-cli.
 enum ExitStatus : int {
     Succeeded = 0,
-    Failed = 1,    // refused, or stopped by a failure
+    Failed = 1, // refused, or stopped by a failure
     UsageError = 2,
 };
 

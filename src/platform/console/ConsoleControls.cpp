@@ -25,7 +25,9 @@ void ConsoleWindow::MsgBoxAbout(const std::string& file, const std::string& text
     messages_ << MessageLine(file, title, text) << std::endl;
 }
 
-std::string ConsoleWindow::ChooseFolder(const std::string&) { return folder_; }
+std::string ConsoleWindow::ChooseFolder(const std::string&) {
+    return folder_;
+}
 
 void ConsoleListBox::AddItem(const std::string& text) {
     last_ = text;

@@ -14,7 +14,7 @@ namespace tren::platform::console {
 // Draws itself on a terminal only; otherwise it just keeps its values. The bar
 // has its line to itself: whoever writes a line first clears it.
 class ConsoleProgressBar final : public ProgressBar {
-public:
+  public:
     ConsoleProgressBar(std::ostream& terminal, bool visible)
         : terminal_(terminal), visible_(visible) {}
     void SetMin(float value) override { min_ = value; }
@@ -26,7 +26,7 @@ public:
     // next value draws it again.
     void Clear();
 
-private:
+  private:
     std::ostream& terminal_;
     bool visible_;
     bool drawn_ = false;
@@ -40,7 +40,7 @@ private:
 std::string MessageLine(const std::string& file, const std::string& title, const std::string& text);
 
 class ConsoleWindow final : public Window {
-public:
+  public:
     ConsoleWindow(std::ostream& messages, std::string folder, ConsoleProgressBar& bar)
         : messages_(messages), folder_(std::move(folder)), bar_(bar) {}
     void MsgBox(const std::string& text, MessageStyle style, const std::string& title) override;
@@ -48,32 +48,32 @@ public:
                      const std::string& title) override;
     std::string ChooseFolder(const std::string& title) override;
 
-private:
+  private:
     std::ostream& messages_;
     std::string folder_;
     ConsoleProgressBar& bar_;
 };
 
 class ConsoleTextBox final : public TextBox {
-public:
+  public:
     std::string Text() const override { return text_; }
     void SetText(const std::string& text) override { text_ = text; }
 
-private:
+  private:
     std::string text_;
 };
 
 // Quiet, it lists nothing, yet still keeps the last line: that line decides the
 // exit status. A line that cannot be written never stops the run.
 class ConsoleListBox final : public ListBox {
-public:
+  public:
     ConsoleListBox(std::ostream& lines, ConsoleProgressBar& bar, bool quiet)
         : lines_(lines), bar_(bar), quiet_(quiet) {}
     void Clear() override { last_.clear(); }
     void AddItem(const std::string& text) override;
     const std::string& LastItem() const { return last_; }
 
-private:
+  private:
     std::ostream& lines_;
     ConsoleProgressBar& bar_;
     bool quiet_;
@@ -81,43 +81,43 @@ private:
 };
 
 class ConsoleComboBox final : public ComboBox {
-public:
+  public:
     void AddItem(const std::string& text) override { entries_.push_back(text); }
     int ListIndex() const override { return index_; }
     void SetListIndex(int index) override;
     int ListCount() const override { return static_cast<int>(entries_.size()); }
     std::string Text() const override;
 
-private:
+  private:
     std::vector<std::string> entries_;
     int index_ = -1;
 };
 
 class ConsoleLabel final : public Label {
-public:
+  public:
     explicit ConsoleLabel(std::string caption) : caption_(std::move(caption)) {}
     std::string Caption() const override { return caption_; }
     // A terminal has no mouse pointer to change.
     void SetMousePointer(MousePointer) override {}
     void SetMouseIcon(Artwork) override {}
 
-private:
+  private:
     std::string caption_;
 };
 
 // A terminal opens no addresses; nothing on it can be clicked.
 class ConsoleDesktop final : public Desktop {
-public:
+  public:
     std::int32_t OpenAddress(const std::string&) override { return NoAssociation; }
 };
 
 // The open dialog answered with the path given on the command line.
 class ConsoleDialog final : public CommonDialog {
-public:
+  public:
     explicit ConsoleDialog(std::string path) : path_(std::move(path)) {}
     OpenChoice ShowOpen(const std::string& dialogTitle, const std::string& filter) override;
 
-private:
+  private:
     std::string path_;
 };
 

@@ -45,11 +45,20 @@ std::string Xml(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -297,9 +306,11 @@ bool FreedesktopClassStore::WriteIfChanged(const std::string& path, const std::s
 
 bool FreedesktopClassStore::WritePackage(const std::string& className) {
     const std::string type = MimeTypeOf(className);
-    std::string package = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                          "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                          "  <mime-type type=\"" + Xml(type) + "\">\n";
+    std::string package =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+        "  <mime-type type=\"" +
+        Xml(type) + "\">\n";
     if (const auto description = values_.find(className); description != values_.end())
         package += "    <comment>" + Xml(description->second) + "</comment>\n";
     if (values_.count(className + "\\DefaultIcon"))
@@ -327,8 +338,7 @@ bool FreedesktopClassStore::WriteIcons(const std::string& className) {
     return true;
 }
 
-bool FreedesktopClassStore::WriteDesktopEntry(const std::string& className,
-                                              const std::string& verb,
+bool FreedesktopClassStore::WriteDesktopEntry(const std::string& className, const std::string& verb,
                                               const std::string& command) {
     const auto [program, params] = SplitCommand(command);
     const std::string id = FileNameOf(program) + ".desktop";
@@ -336,17 +346,32 @@ bool FreedesktopClassStore::WriteDesktopEntry(const std::string& className,
     const std::string exec = DesktopExec(program, params);
     const std::string entry = "[Desktop Entry]\n"
                               "Type=Application\n"
-                              "Name=" + FileNameOf(program) + "\n"
-                              "Exec=" + exec + "\n"
-                              "Icon=" + IconNameOf(type) + "\n"
-                              "MimeType=" + type + ";\n"
+                              "Name=" +
+                              FileNameOf(program) +
+                              "\n"
+                              "Exec=" +
+                              exec +
+                              "\n"
+                              "Icon=" +
+                              IconNameOf(type) +
+                              "\n"
+                              "MimeType=" +
+                              type +
+                              ";\n"
                               "Terminal=false\n"
                               "Categories=Utility;\n"
-                              "Actions=" + verb + ";\n"
+                              "Actions=" +
+                              verb +
+                              ";\n"
                               "\n"
-                              "[Desktop Action " + verb + "]\n"
-                              "Name=" + verb + "\n"
-                              "Exec=" + exec + "\n";
+                              "[Desktop Action " +
+                              verb +
+                              "]\n"
+                              "Name=" +
+                              verb +
+                              "\n"
+                              "Exec=" +
+                              exec + "\n";
     const std::string entryPath = dataHome_ + "applications/" + id;
     const auto before = ReadWhole(entryPath);
     if (!WriteIfChanged(entryPath, entry))

@@ -24,7 +24,7 @@ struct ThemeIcon {
 // whole the files it concerns from what this run knows so far, so that a failed
 // step leaves the others standing.
 class FreedesktopClassStore final : public ClassStore {
-public:
+  public:
     // dataHome and configHome as $XDG_DATA_HOME and $XDG_CONFIG_HOME give them.
     FreedesktopClassStore(std::string dataHome, std::string configHome,
                           std::vector<ThemeIcon> icons);
@@ -43,7 +43,7 @@ public:
     // "application-x-tr-file".
     static std::string MimeTypeOf(const std::string& className);
 
-private:
+  private:
     enum class Kind { Extension, Class, Icon, Command, Other };
     struct Key {
         Kind kind;

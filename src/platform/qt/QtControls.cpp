@@ -108,7 +108,9 @@ void QtTextBox::SetText(const std::string& text) {
     edit_->setText(PathToQString(text));
 }
 
-std::string QtLabel::Caption() const { return label_->text().toUtf8().toStdString(); }
+std::string QtLabel::Caption() const {
+    return label_->text().toUtf8().toStdString();
+}
 
 void QtLabel::SetMousePointer(MousePointer pointer) {
     pointer_ = pointer;

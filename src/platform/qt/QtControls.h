@@ -39,39 +39,39 @@ std::string PathFromQString(const QString& path);
 QStringList NameFiltersOf(const std::string& filter);
 
 class QtWindow final : public Window {
-public:
+  public:
     QtWindow(QWidget* owner, DialogHooks hooks) : owner_(owner), hooks_(std::move(hooks)) {}
     void MsgBox(const std::string& text, MessageStyle style, const std::string& title) override;
     std::string ChooseFolder(const std::string& title) override;
 
-private:
+  private:
     QWidget* owner_;
     DialogHooks hooks_;
 };
 
 class QtTextBox final : public TextBox {
-public:
+  public:
     explicit QtTextBox(QLineEdit* edit) : edit_(edit) {}
     // The box holds a path.
     std::string Text() const override;
     void SetText(const std::string& text) override;
 
-private:
+  private:
     QLineEdit* edit_;
 };
 
 class QtListBox final : public ListBox {
-public:
+  public:
     explicit QtListBox(QListWidget* list) : list_(list) {}
     void Clear() override;
     void AddItem(const std::string& text) override;
 
-private:
+  private:
     QListWidget* list_;
 };
 
 class QtComboBox final : public ComboBox {
-public:
+  public:
     explicit QtComboBox(QComboBox* combo);
     void AddItem(const std::string& text) override;
     int ListIndex() const override;
@@ -79,13 +79,13 @@ public:
     int ListCount() const override;
     std::string Text() const override;
 
-private:
+  private:
     QComboBox* combo_;
 };
 
 // Keeps the form's float values; the widget shows them rounded.
 class QtProgressBar final : public ProgressBar {
-public:
+  public:
     explicit QtProgressBar(QProgressBar* bar);
     void SetMin(float value) override;
     void SetMax(float value) override;
@@ -93,7 +93,7 @@ public:
     void SetValue(float value) override;
     float Value() const override { return value_; }
 
-private:
+  private:
     QProgressBar* bar_;
     float min_;
     float max_;
@@ -101,13 +101,13 @@ private:
 };
 
 class QtLabel final : public Label {
-public:
+  public:
     explicit QtLabel(QLabel* label) : label_(label) {}
     std::string Caption() const override;
     void SetMousePointer(MousePointer pointer) override;
     void SetMouseIcon(Artwork picture) override;
 
-private:
+  private:
     void ApplyPointer();
 
     QLabel* label_;
@@ -118,16 +118,16 @@ private:
 
 // The desktop's default handler for an address: the browser, the mail program.
 class QtDesktop final : public Desktop {
-public:
+  public:
     std::int32_t OpenAddress(const std::string& address) override;
 };
 
 class QtCommonDialog final : public CommonDialog {
-public:
+  public:
     QtCommonDialog(QWidget* owner, DialogHooks hooks) : owner_(owner), hooks_(std::move(hooks)) {}
     OpenChoice ShowOpen(const std::string& dialogTitle, const std::string& filter) override;
 
-private:
+  private:
     QWidget* owner_;
     DialogHooks hooks_;
 };

@@ -101,13 +101,12 @@ QtForm::QtForm(DialogHooks hooks, QWidget* parent)
                              Artwork::BuildPicture)),
       fltbTren_(PlaceButton(this, "fltbTren", FromTwips(4200, 2040, 1125, 540),
                             "Tren file to multi-files", "Tren...", Artwork::TrenPicture)),
-      ProgressBar1_(PlaceProgressBar(this)),
-      lblLink_(PlaceLink(this)),
-      window_(this, hooks), textBox_(txtSrcFile_), comboBox_(cmbSize_), listBox_(lstFiles_),
-      progressBar_(ProgressBar1_), commonDialog_(this, std::move(hooks)), label_(lblLink_),
-      form_(FormControls{window_, textBox_, comboBox_, listBox_, progressBar_, commonDialog_,
-                         label_},
-            FormServices{runTime_, classStore_, desktop_}) {
+      ProgressBar1_(PlaceProgressBar(this)), lblLink_(PlaceLink(this)), window_(this, hooks),
+      textBox_(txtSrcFile_), comboBox_(cmbSize_), listBox_(lstFiles_), progressBar_(ProgressBar1_),
+      commonDialog_(this, std::move(hooks)), label_(lblLink_),
+      form_(
+          FormControls{window_, textBox_, comboBox_, listBox_, progressBar_, commonDialog_, label_},
+          FormServices{runTime_, classStore_, desktop_}) {
     setWindowTitle(QStringLiteral("File Trenning"));
     setWindowIcon(IconOf(Artwork::WindowIcon));
     resize(FromTwips(0, 0, 5520, 2865).size());
@@ -121,12 +120,13 @@ QtForm::QtForm(DialogHooks hooks, QWidget* parent)
     connect(fltbTren_, &FlatButton::clicked, this, [this] { form_.fltbTren_Click(); });
     connect(fltbBuild_, &FlatButton::clicked, this, [this] { form_.fltbBuild_Click(); });
     connect(lblLink_, &LinkLabel::clicked, this, [this] { form_.lblLink_Click(); });
-    new KeyPressFilter(txtSrcFile_, [this](std::int16_t& KeyAscii) {
-        form_.txtSrcFile_KeyPress(KeyAscii);
-    });
+    new KeyPressFilter(txtSrcFile_,
+                       [this](std::int16_t& KeyAscii) { form_.txtSrcFile_KeyPress(KeyAscii); });
 }
 
-void QtForm::Load(const std::string& command) { form_.Form_Load(command); }
+void QtForm::Load(const std::string& command) {
+    form_.Form_Load(command);
+}
 
 QtForm::~QtForm() = default;
 

@@ -23,7 +23,7 @@ class LinkLabel;
 class QtForm final : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit QtForm(DialogHooks hooks = {}, QWidget* parent = nullptr);
     ~QtForm() override;
 
@@ -32,7 +32,7 @@ public:
     // program's name.
     void Load(const std::string& command);
 
-private:
+  private:
     // Declared before the form, which keeps references.
     PosixRunTime runTime_;
     FreedesktopClassStore classStore_;

@@ -24,10 +24,10 @@ namespace tren::platform {
 class FlatButton final : public QToolButton {
     Q_OBJECT
 
-public:
+  public:
     explicit FlatButton(QWidget* parent = nullptr);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
@@ -35,17 +35,17 @@ protected:
 class LinkLabel final : public QLabel {
     Q_OBJECT
 
-public:
+  public:
     explicit LinkLabel(QWidget* parent = nullptr);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void clicked();
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     bool pressed_ = false;
 };
 
@@ -56,16 +56,16 @@ private:
 class KeyPressFilter final : public QObject {
     Q_OBJECT
 
-public:
+  public:
     using Handler = std::function<void(std::int16_t& KeyAscii)>;
 
     // Installs itself on edit, which owns it.
     explicit KeyPressFilter(QLineEdit* edit, Handler handler);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     bool Refuses(QKeyEvent* key);
     void Filter(QInputMethodEvent* input);
     void ShowMenu(const QContextMenuEvent* request);

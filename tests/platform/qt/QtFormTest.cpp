@@ -26,7 +26,7 @@ std::string Path(const QString& path) {
 
 // The window as a fresh start shows it, active, its dialogs answered by the test.
 class QtFormTest : public testing::Test {
-protected:
+  protected:
     OpenChoice open;
     std::string folder;
     std::vector<std::string> messages;
@@ -107,10 +107,10 @@ TEST_F(QtFormTest, SizeListIgnoresTypingButTakesAChoice) {
 class AddressReceiver final : public QObject {
     Q_OBJECT
 
-public:
+  public:
     QStringList opened;
 
-public Q_SLOTS:
+  public Q_SLOTS:
     void open(const QUrl& url) { opened << url.toString(); }
 };
 
