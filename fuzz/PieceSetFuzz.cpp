@@ -4,7 +4,7 @@
 // little-endian and signed; a negative length stands for a missing piece.
 #include "engine/HeaderCodec.h"
 #include "engine/PieceSet.h"
-#include "engine/RunTimeError.h"
+#include "platform/RunTimeError.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "engine/HeaderCodec.h"
 
-#include "engine/RunTimeError.h"
+#include "platform/RunTimeError.h"
 
 #include <cstdlib>
 #include <limits>

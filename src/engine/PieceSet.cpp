@@ -1,7 +1,7 @@
 #include "engine/PieceSet.h"
 
 #include "engine/HeaderCodec.h"
-#include "engine/RunTimeError.h"
+#include "platform/RunTimeError.h"
 
 #include <algorithm>
 

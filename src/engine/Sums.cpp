@@ -1,7 +1,7 @@
 #include "engine/Sums.h"
 
-#include "engine/RunTimeError.h"
 #include "platform/RunTime.h"
+#include "platform/RunTimeError.h"
 
 #include <algorithm>
 #include <cctype>

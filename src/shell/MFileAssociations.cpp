@@ -1,10 +1,10 @@
 #include "shell/MFileAssociations.h"
 
-#include "engine/RunTimeError.h"
 #include "platform/ClassStore.h"
 #include "platform/Controls.h"
 #include "platform/Paths.h"
 #include "platform/RunTime.h"
+#include "platform/RunTimeError.h"
 
 #include <string_view>
 

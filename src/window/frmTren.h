@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/RunTimeError.h"
 #include "engine/Transfers.h"
 #include "platform/Controls.h"
+#include "platform/RunTimeError.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "engine/PieceSet.h"
 
-#include "engine/RunTimeError.h"
+#include "platform/RunTimeError.h"
 
 #include <gtest/gtest.h>
 

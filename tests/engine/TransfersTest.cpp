@@ -1,6 +1,6 @@
 #include "engine/Transfers.h"
 
-#include "engine/RunTimeError.h"
+#include "platform/RunTimeError.h"
 #include "platform/posix/PosixRunTime.h"
 #include "support/FaultyCalls.h"
 #include "support/TempFolder.h"

@@ -1,7 +1,7 @@
 #include "shell/MFileAssociations.h"
 
-#include "engine/RunTimeError.h"
 #include "platform/RunTime.h"
+#include "platform/RunTimeError.h"
 
 #include <gtest/gtest.h>
 

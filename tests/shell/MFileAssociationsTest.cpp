@@ -1,9 +1,9 @@
 #include "shell/MFileAssociations.h"
 
-#include "engine/RunTimeError.h"
 #include "platform/ClassStore.h"
 #include "platform/Controls.h"
 #include "platform/RunTime.h"
+#include "platform/RunTimeError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "platform/console/SetInspection.h"
 
 #include "engine/PieceSet.h"
-#include "engine/RunTimeError.h"
 #include "engine/Sums.h"
 #include "platform/Paths.h"
 #include "platform/RunTime.h"
+#include "platform/RunTimeError.h"
 
 #include <optional>
 #include <ostream>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/RunTimeError.h"
 #include "platform/RunTime.h"
+#include "platform/RunTimeError.h"
 #include "platform/posix/SystemCalls.h"
 
 namespace tren::platform {

@@ -1,6 +1,6 @@
 #include "platform/posix/Sha256.h"
 
-#include "engine/RunTimeError.h"
+#include "platform/RunTimeError.h"
 
 #include <openssl/evp.h>
 

@@ -1,4 +1,4 @@
-#include "engine/RunTimeError.h"
+#include "platform/RunTimeError.h"
 
 namespace tren {
 
