@@ -1,4 +1,7 @@
-#include "platform/console/ConsoleCommand.h"
+#include "console/ConsoleCommand.h"
+#include "platform/linux/FreedesktopClassStore.h"
+#include "platform/linux/PosixRunTime.h"
+#include "platform/linux/TypeIcons.h"
 
 #include <cerrno>
 #include <csignal>
@@ -16,5 +19,10 @@ int main(int argc, char** argv) {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
         if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF && ::open("/dev/null", O_RDONLY) != fd)
             return tren::platform::console::Failed;
-    return tren::platform::console::RunCommand(argc, argv, std::cout, std::cerr);
+    // The console over Linux's services.
+    tren::platform::PosixRunTime runTime;
+    auto classStore = tren::platform::FreedesktopClassStore::FromEnvironment(
+        runTime.HomeFolder(), tren::platform::TypeIcons());
+    return tren::platform::console::RunCommand(argc, argv, runTime, classStore, std::cout,
+                                               std::cerr);
 }

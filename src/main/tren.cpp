@@ -1,4 +1,7 @@
-#include "platform/qt/QtForm.h"
+#include "platform/linux/FreedesktopClassStore.h"
+#include "platform/linux/PosixRunTime.h"
+#include "platform/linux/TypeIcons.h"
+#include "qt/QtForm.h"
 
 #include <QApplication>
 #include <QString>
@@ -16,7 +19,12 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i)
         command += (i > 1 ? " " : "") + std::string(argv[i]);
 
-    tren::platform::QtForm window;
+    // The Qt window over Linux's services: the POSIX run-time and the
+    // freedesktop store of file types in the user's own folders.
+    tren::platform::PosixRunTime runTime;
+    auto classStore = tren::platform::FreedesktopClassStore::FromEnvironment(
+        runTime.HomeFolder(), tren::platform::TypeIcons());
+    tren::platform::QtForm window(runTime, classStore);
     window.Load(command);
     window.show();
     return QApplication::exec();

@@ -1,7 +1,7 @@
 #include "engine/Transfers.h"
 
 #include "platform/RunTimeError.h"
-#include "platform/posix/PosixRunTime.h"
+#include "platform/linux/PosixRunTime.h"
 #include "support/FaultyCalls.h"
 #include "support/TempFolder.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/posix/SystemCalls.h"
+#include "platform/linux/SystemCalls.h"
 
 #include <cerrno>
 #include <cstdint>

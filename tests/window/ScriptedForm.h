@@ -2,7 +2,7 @@
 
 #include "platform/ClassStore.h"
 #include "platform/Controls.h"
-#include "platform/posix/PosixRunTime.h"
+#include "platform/linux/PosixRunTime.h"
 #include "support/FaultyCalls.h"
 #include "window/frmTren.h"
 

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "platform/freedesktop/FreedesktopClassStore.h"
-#include "platform/posix/PosixRunTime.h"
-#include "platform/qt/QtControls.h"
+#include "qt/QtControls.h"
 #include "window/frmTren.h"
 
 #include <QWidget>
@@ -24,7 +22,9 @@ class QtForm final : public QWidget {
     Q_OBJECT
 
   public:
-    explicit QtForm(DialogHooks hooks = {}, QWidget* parent = nullptr);
+    // The system's services come from main, which chose them.
+    QtForm(RunTime& runTime, ClassStore& classStore, DialogHooks hooks = {},
+           QWidget* parent = nullptr);
     ~QtForm() override;
 
     frmTren& Form() { return form_; }
@@ -34,8 +34,8 @@ class QtForm final : public QWidget {
 
   private:
     // Declared before the form, which keeps references.
-    PosixRunTime runTime_;
-    FreedesktopClassStore classStore_;
+    RunTime& runTime_;
+    ClassStore& classStore_;
     QtDesktop desktop_;
 
     // Children, owned by this widget.

@@ -1,4 +1,4 @@
-#include "platform/console/ConsoleControls.h"
+#include "console/ConsoleControls.h"
 
 #include "platform/Paths.h"
 

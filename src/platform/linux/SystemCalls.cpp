@@ -1,4 +1,4 @@
-#include "platform/posix/SystemCalls.h"
+#include "platform/linux/SystemCalls.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "platform/qt/QtFormWidgets.h"
+#include "qt/QtFormWidgets.h"
 
 #include <QAction>
 #include <QContextMenuEvent>

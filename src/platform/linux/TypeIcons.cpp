@@ -1,6 +1,6 @@
-#include "platform/freedesktop/TypeIcons.h"
+#include "platform/linux/TypeIcons.h"
 
-#include "platform/freedesktop/Artwork.h"
+#include "platform/linux/Artwork.h"
 
 namespace tren::platform {
 

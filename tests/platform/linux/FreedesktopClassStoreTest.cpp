@@ -1,7 +1,7 @@
-#include "platform/freedesktop/FreedesktopClassStore.h"
+#include "platform/linux/FreedesktopClassStore.h"
 
 #include "platform/Controls.h"
-#include "platform/posix/PosixRunTime.h"
+#include "platform/linux/PosixRunTime.h"
 #include "shell/MFileAssociations.h"
 #include "support/TempFolder.h"
 

@@ -1,4 +1,4 @@
-#include "platform/console/SetInspection.h"
+#include "console/SetInspection.h"
 
 #include "engine/PieceSet.h"
 #include "engine/Sums.h"

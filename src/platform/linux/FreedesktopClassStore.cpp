@@ -1,4 +1,4 @@
-#include "platform/freedesktop/FreedesktopClassStore.h"
+#include "platform/linux/FreedesktopClassStore.h"
 
 #include "platform/Paths.h"
 

@@ -1,8 +1,8 @@
-#include "platform/posix/PosixRunTime.h"
+#include "platform/linux/PosixRunTime.h"
 
 #include "platform/Paths.h"
-#include "platform/posix/Interruption.h"
-#include "platform/posix/Sha256.h"
+#include "platform/linux/Interruption.h"
+#include "platform/linux/Sha256.h"
 
 #include <algorithm>
 #include <cerrno>

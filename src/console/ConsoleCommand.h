@@ -2,6 +2,11 @@
 
 #include <iosfwd>
 
+namespace tren::platform {
+class ClassStore;
+class RunTime;
+} // namespace tren::platform
+
 namespace tren::platform::console {
 
 // Exit statuses of tren-cli.
@@ -13,6 +18,8 @@ enum ExitStatus : int {
 
 // Parses the command line and runs the window's own handler for the verb, the
 // dialogs answered from the arguments.
-int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// The system's services come from main, which chose them.
+int RunCommand(int argc, const char* const* argv, RunTime& runTime, ClassStore& classStore,
+               std::ostream& out, std::ostream& err);
 
 } // namespace tren::platform::console

@@ -2,7 +2,7 @@
 
 #include "platform/RunTime.h"
 #include "platform/RunTimeError.h"
-#include "platform/posix/SystemCalls.h"
+#include "platform/linux/SystemCalls.h"
 
 namespace tren::platform {
 

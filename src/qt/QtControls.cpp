@@ -1,7 +1,7 @@
-#include "platform/qt/QtControls.h"
+#include "qt/QtControls.h"
 
 #include "platform/Paths.h"
-#include "platform/qt/QtArtwork.h"
+#include "qt/QtArtwork.h"
 
 #include <QByteArray>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "platform/qt/QtArtwork.h"
+#include "qt/QtArtwork.h"
 
 #include <QPixmap>
 #include <QString>

@@ -1,8 +1,7 @@
-#include "platform/qt/QtForm.h"
+#include "qt/QtForm.h"
 
-#include "platform/freedesktop/TypeIcons.h"
-#include "platform/qt/QtArtwork.h"
-#include "platform/qt/QtFormWidgets.h"
+#include "qt/QtArtwork.h"
+#include "qt/QtFormWidgets.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -87,10 +86,8 @@ QProgressBar* PlaceProgressBar(QWidget* parent) {
 
 } // namespace
 
-QtForm::QtForm(DialogHooks hooks, QWidget* parent)
-    : QWidget(parent),
-      classStore_(FreedesktopClassStore::FromEnvironment(runTime_.HomeFolder(), TypeIcons())),
-      lstFiles_(PlaceFileList(this)),
+QtForm::QtForm(RunTime& runTime, ClassStore& classStore, DialogHooks hooks, QWidget* parent)
+    : QWidget(parent), runTime_(runTime), classStore_(classStore), lstFiles_(PlaceFileList(this)),
       Label1_(Place<QLabel>(this, "Label1", FromTwips(240, 1560, 375, 255), nullptr, "File:")),
       txtSrcFile_(
           Place<QLineEdit>(this, "txtSrcFile", FromTwips(720, 1560, 4575, 285), "File path")),

@@ -1,4 +1,4 @@
-#include "platform/posix/Interruption.h"
+#include "platform/linux/Interruption.h"
 
 #include <atomic>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "platform/posix/Sha256.h"
+#include "platform/linux/Sha256.h"
 
 #include "platform/RunTimeError.h"
 

@@ -1,4 +1,4 @@
-#include "platform/posix/PosixRunTime.h"
+#include "platform/linux/PosixRunTime.h"
 
 #include "support/FaultyCalls.h"
 #include "support/TempFolder.h"

@@ -1,7 +1,10 @@
 // The main window through its real widgets: the path box that refuses edits,
 // the size list, the mail link, and a tren and build through the buttons.
-#include "platform/qt/QtForm.h"
-#include "platform/qt/QtControls.h"
+#include "qt/QtForm.h"
+#include "platform/linux/FreedesktopClassStore.h"
+#include "platform/linux/PosixRunTime.h"
+#include "platform/linux/TypeIcons.h"
+#include "qt/QtControls.h"
 
 #include <gtest/gtest.h>
 
@@ -30,13 +33,20 @@ class QtFormTest : public testing::Test {
     OpenChoice open;
     std::string folder;
     std::vector<std::string> messages;
-    QtForm form{DialogHooks{
-        [this](const std::string&, const std::string&) { return open; },
-        [this](const std::string&) { return folder; },
-        [this](const std::string& text, MessageStyle, const std::string&) {
-            messages.push_back(text);
-        },
-    }};
+    // Linux's services, as main composes them; the test's folders stand in for
+    // the user's.
+    tren::platform::PosixRunTime runTime;
+    tren::platform::FreedesktopClassStore classStore =
+        tren::platform::FreedesktopClassStore::FromEnvironment(runTime.HomeFolder(),
+                                                               tren::platform::TypeIcons());
+    QtForm form{runTime, classStore,
+                DialogHooks{
+                    [this](const std::string&, const std::string&) { return open; },
+                    [this](const std::string&) { return folder; },
+                    [this](const std::string& text, MessageStyle, const std::string&) {
+                        messages.push_back(text);
+                    },
+                }};
 
     void SetUp() override {
         form.Load("");

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/freedesktop/FreedesktopClassStore.h"
+#include "platform/linux/FreedesktopClassStore.h"
 
 #include <vector>
 

@@ -1,11 +1,11 @@
-#include "platform/console/ConsoleCommand.h"
+#include "console/ConsoleCommand.h"
 
+#include "console/ConsoleControls.h"
+#include "console/SetInspection.h"
 #include "engine/PieceSet.h"
+#include "platform/ClassStore.h"
 #include "platform/Paths.h"
-#include "platform/console/ConsoleControls.h"
-#include "platform/console/SetInspection.h"
-#include "platform/freedesktop/TypeIcons.h"
-#include "platform/posix/PosixRunTime.h"
+#include "platform/RunTime.h"
 #include "window/frmTren.h"
 
 #include <CLI/CLI.hpp>
@@ -372,7 +372,8 @@ CommandLine::CommandLine() {
     app.footer(std::string(SizesAndStatus) + ProgramExamples);
 }
 
-int Dispatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& classStore,
+             std::ostream& out, std::ostream& err) {
     CommandLine cli;
     CLI::App& app = cli.app;
     // CLI11 would take an unknown word for a stray argument; name it for what it is.
@@ -410,7 +411,6 @@ int Dispatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
         return Succeeded;
     }
 
-    PosixRunTime runTime;
     if (cli.info->parsed())
         return RunInfo(runTime, cli.header, cli.json, out, err);
     if (cli.verify->parsed())
@@ -442,7 +442,6 @@ int Dispatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     ConsoleListBox lstFiles(out, progress, cli.quiet);
     ConsoleDialog dialog(trenning ? cli.source : cli.header);
     ConsoleLabel lblLink("tren@example.org");
-    auto classStore = FreedesktopClassStore::FromEnvironment(runTime.HomeFolder(), TypeIcons());
     ConsoleDesktop desktop;
     frmTren form({window, txtSrcFile, cmbSize, lstFiles, progress, dialog, lblLink},
                  {runTime, classStore, desktop});
@@ -465,12 +464,13 @@ int Dispatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
 
 } // namespace
 
-int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int RunCommand(int argc, const char* const* argv, RunTime& runTime, ClassStore& classStore,
+               std::ostream& out, std::ostream& err) {
     // A reader that went away or a full disk behind standard output stops the
     // lines, never the run: the set or the rebuilt file is finished first.
     FailureKeepingBuffer kept(out.rdbuf());
     std::ostream lines(&kept);
-    const int status = Dispatch(argc, argv, lines, err);
+    const int status = Dispatch(argc, argv, runTime, classStore, lines, err);
     lines.flush();
     if (kept.Error() == 0)
         return status;
