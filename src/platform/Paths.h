@@ -9,11 +9,13 @@ namespace tren::platform {
 
 #ifdef _WIN32
 inline constexpr char PathSeparator = '\\';
+inline constexpr std::string_view Separators = "\\/";
 inline bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 #else
 inline constexpr char PathSeparator = '/';
+inline constexpr std::string_view Separators = "/";
 inline bool IsSeparator(char c) {
     return c == '/';
 }

@@ -138,6 +138,9 @@ class RunTime : public EntryLookup {
     virtual std::string ProgramPath() = 0;
     // The user's own folder, without a trailing separator.
     virtual std::string HomeFolder() = 0;
+    // Where files go when the user chose no folder (made when missing by the
+    // caller), without a trailing separator.
+    virtual std::string DefaultFolder() = 0;
     virtual std::string CurrentDirectory() = 0;
 };
 

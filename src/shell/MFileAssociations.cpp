@@ -117,17 +117,19 @@ bool SetKeyDefaultValue(Services& services, RootKey hKey, const std::string& sub
 }
 
 std::string GetLongPath(const std::string& path, platform::EntryLookup& lookup) {
+    // Any separator the system takes splits the path; the long form is joined
+    // with the system's own.
     constexpr char Separator = platform::PathSeparator;
     if (path.empty())
         return {};
     std::string s = path;
-    const bool trailingSeparator = s.back() == Separator;
+    const bool trailingSeparator = platform::IsSeparator(s.back());
     if (trailingSeparator)
         s.pop_back();
 
     std::string result;
     try {
-        if (s.find(Separator) == std::string::npos) {
+        if (s.find_first_of(platform::Separators) == std::string::npos) {
             result = lookup.LookUpEntry(s, AnyEntry);
         } else {
             // The last component first: when it is not there, the path is given back
@@ -135,11 +137,11 @@ std::string GetLongPath(const std::string& path, platform::EntryLookup& lookup) 
             result = lookup.LookUpEntry(s, AnyEntry);
             if (result.empty())
                 return path;
-            s.resize(s.rfind(Separator));
+            s.resize(s.find_last_of(platform::Separators));
             // A parent that cannot be looked up, or has no stored name, keeps the name
             // it was given: dropping it would name another file.
-            while (s.find(Separator) != std::string::npos) {
-                const std::size_t cut = s.rfind(Separator);
+            while (s.find_first_of(platform::Separators) != std::string::npos) {
+                const std::size_t cut = s.find_last_of(platform::Separators);
                 std::string name;
                 try {
                     name = lookup.LookUpEntry(s, AnyEntry);

@@ -180,12 +180,12 @@ void frmTren::fltbBuild_Click() {
     FinalReport();
 }
 
-// The chosen folder, or the user's own TEMP folder when none was chosen, ending
+// The chosen folder, or the system's default folder when none was chosen, ending
 // with the separator.
 std::string frmTren::PrepareDestination(const std::string& pickerTitle) {
     std::string folder = MFolderBrowse::BrowseForFolder(controls_.Window, pickerTitle);
     if (folder.empty()) {
-        folder = platform::WithTrailingSeparator(runTime_.HomeFolder()) + "TEMP";
+        folder = runTime_.DefaultFolder();
         if (!runTime_.FolderExists(folder))
             runTime_.CreateFolder(folder);
     }

@@ -8,10 +8,20 @@
 namespace tren::test {
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tren-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot make a temporary folder");
-    path_ = pattern;
+    static std::mt19937_64 generator{std::random_device{}()};
+    const auto base = std::filesystem::temp_directory_path();
+    // A name no one holds yet: create_directory says false for one that exists.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto candidate = base / ("tren-test-" + std::to_string(generator()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            path_ = candidate.string();
+            return;
+        }
+        if (error)
+            break;
+    }
+    throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempFolder::~TempFolder() {

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace tren::test {
@@ -14,23 +13,20 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-// Runs with its own home and current directory, and puts both back afterwards.
+// Runs with its own default folder and current directory, and puts the latter
+// back afterwards.
 class FormLoadTest : public testing::Test {
   protected:
     TempFolder home, sets, out, elsewhere;
-    std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     fs::path savedDirectory = fs::current_path();
     ScriptedForm ui{ScriptedForm::Start::Unloaded};
     std::vector<std::uint8_t> source = RandomBytes(1440000 + 77, 21);
 
     FormLoadTest() {
-        ::setenv("HOME", home.Path().c_str(), 1);
+        ui.runTime.Default = home / "TEMP";
         fs::current_path(elsewhere.Path());
     }
-    ~FormLoadTest() override {
-        fs::current_path(savedDirectory);
-        ::setenv("HOME", savedHome.c_str(), 1);
-    }
+    ~FormLoadTest() override { fs::current_path(savedDirectory); }
 
     Lines StoreCalls() const {
         Lines calls;
@@ -43,8 +39,12 @@ class FormLoadTest : public testing::Test {
 
 // The steps and their order are MFileAssociationsTest's; here, which program.
 TEST_F(FormLoadTest, WithoutAnArgumentRegistersTheRunningProgram) {
+    // A program file elsewhere than the current directory, as the system names it.
+    fs::create_directory(home / "bin");
+    const std::string program = home / "bin/tren";
+    WriteFile(program, {0x7f});
+    ui.runTime.Program = program;
     ui.form.Form_Load("");
-    const std::string program = fs::read_symlink("/proc/self/exe").string();
     const Lines calls = StoreCalls();
     ASSERT_EQ(calls.size(), 8u);
     EXPECT_EQ(calls[3], "set TR.File\\DefaultIcon = " + program + ", 0");

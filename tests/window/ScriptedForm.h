@@ -4,6 +4,7 @@
 #include "platform/Controls.h"
 #include "platform/linux/PosixRunTime.h"
 #include "support/FaultyCalls.h"
+#include "support/ForwardingRunTime.h"
 #include "window/frmTren.h"
 
 #include <deque>
@@ -33,8 +34,10 @@ class ScriptedForm {
     std::vector<std::string> ListLines() const { return list.lines; }
     std::vector<std::string> Progress() const;
 
+    // This system's run-time over system calls that fail on purpose.
     FaultyCalls calls;
-    platform::PosixRunTime runTime{calls};
+    platform::PosixRunTime system{calls};
+    ForwardingRunTime runTime{system};
     std::deque<platform::OpenChoice> opens;
     std::deque<std::string> folders;
 

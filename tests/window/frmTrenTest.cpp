@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
@@ -20,25 +19,13 @@ constexpr std::int64_t MB = 1000000;
 constexpr int Size5M = 0, Size3M = 1, Size144M = 2, Size1M = 3, Size500K = 4;
 const std::int64_t PieceSizes[] = {5 * MB, 3 * MB, 1440000, MB, 500000};
 
-// Every test runs with its own home, so that the default destination is a
-// temporary folder too.
+// Every test has its own default destination folder, a temporary one.
 class FormTest : public testing::Test {
   protected:
     TempFolder home, in, out;
-    std::optional<std::string> savedHome;
     ScriptedForm ui;
 
-    FormTest() {
-        if (const char* h = std::getenv("HOME"))
-            savedHome = h;
-        ::setenv("HOME", home.Path().c_str(), 1);
-    }
-    ~FormTest() override {
-        if (savedHome)
-            ::setenv("HOME", savedHome->c_str(), 1);
-        else
-            ::unsetenv("HOME");
-    }
+    FormTest() { ui.runTime.Default = home / "TEMP"; }
 
     std::string Source(const std::string& name, const Bytes& bytes) {
         WriteFile(in / name, bytes);

@@ -520,6 +520,10 @@ std::string PosixRunTime::HomeFolder() {
     return home;
 }
 
+std::string PosixRunTime::DefaultFolder() {
+    return WithTrailingSeparator(HomeFolder()) + "TEMP";
+}
+
 std::string PosixRunTime::CurrentDirectory() {
     std::vector<char> buffer(4096);
     while (::getcwd(buffer.data(), buffer.size()) == nullptr) {

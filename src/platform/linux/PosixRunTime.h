@@ -27,6 +27,8 @@ class PosixRunTime final : public RunTime {
     std::string LookUpEntry(const std::string& path, int attributes) override;
     std::string ProgramPath() override;
     std::string HomeFolder() override;
+    // ~/TEMP
+    std::string DefaultFolder() override;
     std::string CurrentDirectory() override;
 
   private:

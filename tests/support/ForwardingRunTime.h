@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/RunTime.h"
+
+#include <optional>
+#include <string>
+
+namespace tren::test {
+
+// Any system's run-time, with the answers that name the user's or the program's
+// own places replaced where a test sets them, so that no test changes the
+// process's environment.
+class ForwardingRunTime final : public platform::RunTime {
+  public:
+    explicit ForwardingRunTime(platform::RunTime& inner) : inner_(inner) {}
+
+    std::optional<std::string> Default;
+    std::optional<std::string> Program;
+
+    std::int64_t FileLength(const std::string& path) override { return inner_.FileLength(path); }
+    platform::EntryInfo Examine(const std::string& path) override { return inner_.Examine(path); }
+    void CreateFolder(const std::string& path) override { inner_.CreateFolder(path); }
+    void RemoveFile(const std::string& path) override { inner_.RemoveFile(path); }
+    void FlushFolder(const std::string& folder) override { inner_.FlushFolder(folder); }
+    std::size_t MaxNameLength(const std::string& folder) override {
+        return inner_.MaxNameLength(folder);
+    }
+    std::unique_ptr<platform::FolderLock> LockFolder(const std::string& folder,
+                                                     bool exclusive) override {
+        return inner_.LockFolder(folder, exclusive);
+    }
+    std::unique_ptr<platform::InputFile> OpenInput(const std::string& path) override {
+        return inner_.OpenInput(path);
+    }
+    std::unique_ptr<platform::OutputFile> CreateOutput(const std::string& path,
+                                                       platform::Naming naming) override {
+        return inner_.CreateOutput(path, naming);
+    }
+    std::unique_ptr<platform::Hasher> NewSha256() override { return inner_.NewSha256(); }
+    std::string LookUpEntry(const std::string& path, int attributes) override {
+        return inner_.LookUpEntry(path, attributes);
+    }
+    std::string ProgramPath() override { return Program ? *Program : inner_.ProgramPath(); }
+    std::string HomeFolder() override { return inner_.HomeFolder(); }
+    std::string DefaultFolder() override { return Default ? *Default : inner_.DefaultFolder(); }
+    std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
+
+  private:
+    platform::RunTime& inner_;
+};
+
+} // namespace tren::test
