@@ -23,7 +23,10 @@
 #include <unistd.h>
 #include <vector>
 
-namespace tren::platform::console {
+namespace tren::console {
+
+// The front end speaks the platform's interfaces throughout.
+using namespace tren::platform;
 
 namespace {
 
@@ -478,4 +481,4 @@ int RunCommand(int argc, const char* const* argv, RunTime& runTime, ClassStore& 
     return status == UsageError ? UsageError : Failed;
 }
 
-} // namespace tren::platform::console
+} // namespace tren::console

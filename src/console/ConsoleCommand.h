@@ -7,7 +7,10 @@ class ClassStore;
 class RunTime;
 } // namespace tren::platform
 
-namespace tren::platform::console {
+namespace tren::console {
+
+// The front end speaks the platform's interfaces throughout.
+using namespace tren::platform;
 
 // Exit statuses of tren-cli.
 enum ExitStatus : int {
@@ -22,4 +25,4 @@ enum ExitStatus : int {
 int RunCommand(int argc, const char* const* argv, RunTime& runTime, ClassStore& classStore,
                std::ostream& out, std::ostream& err);
 
-} // namespace tren::platform::console
+} // namespace tren::console

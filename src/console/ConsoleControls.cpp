@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <ostream>
 
-namespace tren::platform::console {
+namespace tren::console {
+
+// The front end speaks the platform's interfaces throughout.
+using namespace tren::platform;
 
 std::string MessageLine(const std::string& file, const std::string& title,
                         const std::string& text) {
@@ -76,4 +79,4 @@ OpenChoice ConsoleDialog::ShowOpen(const std::string&, const std::string&) {
     return {path_, FileNameOf(path_)};
 }
 
-} // namespace tren::platform::console
+} // namespace tren::console

@@ -9,7 +9,10 @@
 // The window's controls for a terminal: the file list goes to standard output, the
 // message boxes and the progress bar to standard error, and the dialogs are
 // answered from the command line.
-namespace tren::platform::console {
+namespace tren::console {
+
+// The front end speaks the platform's interfaces throughout.
+using namespace tren::platform;
 
 // Draws itself on a terminal only; otherwise it just keeps its values. The bar
 // has its line to itself: whoever writes a line first clears it.
@@ -121,4 +124,4 @@ class ConsoleDialog final : public CommonDialog {
     std::string path_;
 };
 
-} // namespace tren::platform::console
+} // namespace tren::console

@@ -10,7 +10,10 @@
 #include <ostream>
 #include <vector>
 
-namespace tren::platform::console {
+namespace tren::console {
+
+// The front end speaks the platform's interfaces throughout.
+using namespace tren::platform;
 
 namespace {
 
@@ -280,4 +283,4 @@ int RunVerify(RunTime& runTime, const std::string& header, std::ostream& out, st
     }
 }
 
-} // namespace tren::platform::console
+} // namespace tren::console

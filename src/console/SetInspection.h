@@ -7,7 +7,10 @@ namespace tren::platform {
 class RunTime;
 }
 
-namespace tren::platform::console {
+namespace tren::console {
+
+// The front end speaks the platform's interfaces throughout.
+using namespace tren::platform;
 
 // tren-cli info: what the header says and what its folder holds, as lines or as
 // one JSON object. Writes nothing. Returns the exit status: 0 when the set can be
@@ -19,4 +22,4 @@ int RunInfo(RunTime& runTime, const std::string& header, bool json, std::ostream
 // beside it, that every piece is intact. One line per problem; 0 or 1.
 int RunVerify(RunTime& runTime, const std::string& header, std::ostream& out, std::ostream& err);
 
-} // namespace tren::platform::console
+} // namespace tren::console

@@ -18,11 +18,10 @@ int main(int argc, char** argv) {
     // number: writes to it fail and are reported.
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
         if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF && ::open("/dev/null", O_RDONLY) != fd)
-            return tren::platform::console::Failed;
+            return tren::console::Failed;
     // The console over Linux's services.
     tren::platform::PosixRunTime runTime;
     auto classStore = tren::platform::FreedesktopClassStore::FromEnvironment(
         runTime.HomeFolder(), tren::platform::TypeIcons());
-    return tren::platform::console::RunCommand(argc, argv, runTime, classStore, std::cout,
-                                               std::cerr);
+    return tren::console::RunCommand(argc, argv, runTime, classStore, std::cout, std::cerr);
 }

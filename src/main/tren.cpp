@@ -24,7 +24,7 @@ int main(int argc, char* argv[]) {
     tren::platform::PosixRunTime runTime;
     auto classStore = tren::platform::FreedesktopClassStore::FromEnvironment(
         runTime.HomeFolder(), tren::platform::TypeIcons());
-    tren::platform::QtForm window(runTime, classStore);
+    tren::qt::QtForm window(runTime, classStore);
     window.Load(command);
     window.show();
     return QApplication::exec();

@@ -13,7 +13,10 @@ static void LinkArtwork() {
     (void)linked;
 }
 
-namespace tren::platform {
+namespace tren::qt {
+
+// The front end speaks the platform's interfaces throughout.
+using namespace tren::platform;
 
 QIcon IconOf(Artwork picture) {
     LinkArtwork();
@@ -44,4 +47,4 @@ QCursor CursorOf(Artwork picture) {
     return QCursor(IconOf(picture).pixmap(32, 32), 0, 0);
 }
 
-} // namespace tren::platform
+} // namespace tren::qt

@@ -20,7 +20,10 @@
 #include <algorithm>
 #include <cmath>
 
-namespace tren::platform {
+namespace tren::qt {
+
+// The front end speaks the platform's interfaces throughout.
+using namespace tren::platform;
 
 namespace {
 
@@ -235,4 +238,4 @@ OpenChoice QtCommonDialog::ShowOpen(const std::string& dialogTitle, const std::s
     return {std::move(path), std::move(title)};
 }
 
-} // namespace tren::platform
+} // namespace tren::qt

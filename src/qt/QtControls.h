@@ -18,7 +18,10 @@ class QWidget;
 
 // The control interfaces over Qt widgets. Paths stay byte strings on the form's
 // side; they become QStrings only at the widget.
-namespace tren::platform {
+namespace tren::qt {
+
+// The front end speaks the platform's interfaces throughout.
+using namespace tren::platform;
 
 // Answers for the modal dialogs instead of showing them, so that a test (or a
 // later scripted front end) can drive the window. An empty hook shows the real
@@ -132,4 +135,4 @@ class QtCommonDialog final : public CommonDialog {
     DialogHooks hooks_;
 };
 
-} // namespace tren::platform
+} // namespace tren::qt

@@ -15,7 +15,10 @@
 #include <cstdint>
 #include <utility>
 
-namespace tren::platform {
+namespace tren::qt {
+
+// The front end speaks the platform's interfaces throughout.
+using namespace tren::platform;
 
 namespace {
 
@@ -127,4 +130,4 @@ void QtForm::Load(const std::string& command) {
 
 QtForm::~QtForm() = default;
 
-} // namespace tren::platform
+} // namespace tren::qt

@@ -11,7 +11,10 @@ class QLineEdit;
 class QListWidget;
 class QProgressBar;
 
-namespace tren::platform {
+namespace tren::qt {
+
+// The front end speaks the platform's interfaces throughout.
+using namespace tren::platform;
 
 class FlatButton;
 class LinkLabel;
@@ -60,4 +63,4 @@ class QtForm final : public QWidget {
     frmTren form_;
 };
 
-} // namespace tren::platform
+} // namespace tren::qt

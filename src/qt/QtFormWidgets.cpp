@@ -17,7 +17,7 @@
 #include <iterator>
 #include <utility>
 
-namespace tren::platform {
+namespace tren::qt {
 
 namespace {
 
@@ -223,4 +223,4 @@ void KeyPressFilter::ShowMenu(const QContextMenuEvent* request) {
     menu->popup(request->globalPos());
 }
 
-} // namespace tren::platform
+} // namespace tren::qt

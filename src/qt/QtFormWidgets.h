@@ -17,7 +17,7 @@ class QMouseEvent;
 
 // The window's widgets that behave unlike Qt's own: they raise the events the
 // form's handlers expect.
-namespace tren::platform {
+namespace tren::qt {
 
 // A flat button: its picture above its caption, raised only under the mouse.
 // Space, Return and Enter click it when it has the focus.
@@ -77,4 +77,4 @@ class KeyPressFilter final : public QObject {
     bool retyping_ = false;
 };
 
-} // namespace tren::platform
+} // namespace tren::qt

@@ -18,13 +18,13 @@
 
 namespace {
 
-using tren::platform::DialogHooks;
 using tren::platform::MessageStyle;
 using tren::platform::OpenChoice;
-using tren::platform::QtForm;
+using tren::qt::DialogHooks;
+using tren::qt::QtForm;
 
 std::string Path(const QString& path) {
-    return tren::platform::PathFromQString(path);
+    return tren::qt::PathFromQString(path);
 }
 
 // The window as a fresh start shows it, active, its dialogs answered by the test.
