@@ -1,7 +1,7 @@
 #include "console/ConsoleCommand.h"
 
 #include "console/ConsoleControls.h"
-#include "console/SetInspection.h"
+#include "console/SetQueries.h"
 #include "engine/PieceSet.h"
 #include "platform/ClassStore.h"
 #include "platform/Paths.h"

@@ -389,51 +389,6 @@ void frmTren::TrenFile(std::string fname) {
     }
 }
 
-// Where a checksum file stands beside the header, every piece must match its line
-// and the whole the source's line, before anything is written.
-bool frmTren::CheckSums(const std::string& folder, const pieces::Header& header,
-                        const std::vector<std::unique_ptr<platform::InputFile>>& pieceFiles) {
-    const std::string path = folder + sums::SumsNameFromHeader(SrcTitle);
-    if (runTime_.Examine(path).TargetKind == EntryKind::Missing)
-        return true;
-    const auto file = runTime_.OpenInput(path);
-    // A set's checksum file is small; a larger one is read as far as a set needs.
-    std::vector<std::uint8_t> text(
-        static_cast<std::size_t>(std::min<std::int64_t>(file->Length(), 1 << 20)));
-    text.resize(file->ReadAt(0, text));
-    const auto digests =
-        sums::Parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-    if (digests.empty())
-        return true;
-
-    const auto whole = runTime_.NewSha256();
-    std::vector<std::uint8_t> buffer;
-    for (int index = 1; index <= header.PieceCount; ++index) {
-        const std::string name = pieces::PieceNameFromHeader(SrcTitle, index);
-        auto& piece = *pieceFiles[static_cast<std::size_t>(index - 1)];
-        const auto listed = digests.find(name);
-        const auto hasher = runTime_.NewSha256();
-        std::vector<platform::Hasher*> hashers{whole.get()};
-        if (listed != digests.end())
-            hashers.push_back(hasher.get());
-        sums::HashRange(piece, 0, pieces::ShareOf(header, index), hashers, buffer);
-        if (listed != digests.end() && sums::Hex(hasher->Finish()) != listed->second) {
-            controls_.Window.MsgBoxAbout(piece.Path(), "Piece file is damaged: " + piece.Path(),
-                                         MessageStyle::Exclamation, BuildingError);
-            return false;
-        }
-    }
-    const std::string rebuilt = pieces::RebuiltName(SrcTitle);
-    if (const auto listed = digests.find(rebuilt);
-        listed != digests.end() && sums::Hex(whole->Finish()) != listed->second) {
-        controls_.Window.MsgBoxAbout(
-            path, "The pieces do not give the file " + rebuilt + " that " + path + " describes.",
-            MessageStyle::Exclamation, BuildingError);
-        return false;
-    }
-    return true;
-}
-
 void frmTren::BuildFile(std::string fname) {
     if (fname.empty()) {
         controls_.Window.MsgBox("No file to build", MessageStyle::OkOnly, {});
@@ -497,8 +452,24 @@ void frmTren::BuildFile(std::string fname) {
             return;
         }
 
-        if (!CheckSums(folder, *header, pieceFiles))
+        // Where a checksum file stands beside the header, every piece must match
+        // its line and the whole the source's line, before anything is written.
+        std::vector<platform::InputFile*> opened;
+        for (const auto& piece : pieceFiles)
+            opened.push_back(piece.get());
+        const sums::Check check = sums::CheckSet(runTime_, fname, *header, opened);
+        if (!check.Damaged.empty() || check.WholeDiffers) {
+            const std::string damaged =
+                check.Damaged.empty() ? check.Path : opened[check.Damaged.front() - 1]->Path();
+            controls_.Window.MsgBoxAbout(damaged,
+                                         check.Damaged.empty()
+                                             ? "The pieces do not give the file " +
+                                                   pieces::RebuiltName(SrcTitle) + " that " +
+                                                   check.Path + " describes."
+                                             : "Piece file is damaged: " + damaged,
+                                         MessageStyle::Exclamation, BuildingError);
             return;
+        }
 
         DestDir = PrepareDestination("Select directory to build to...");
         const std::string name = pieces::RebuiltName(SrcTitle);

@@ -98,8 +98,6 @@ class frmTren {
     std::string PrepareDestination(const std::string& pickerTitle);
     void ListWritten(const std::string& path, std::int64_t length);
     bool CheckPieceNames(const std::string& fname, const platform::FileId& source);
-    bool CheckSums(const std::string& folder, const pieces::Header& header,
-                   const std::vector<std::unique_ptr<platform::InputFile>>& pieceFiles);
     void ReportTermination(const RunTimeError& failure, const char* statusLine);
 
     FormControls controls_;

@@ -1,4 +1,4 @@
-#include "console/SetInspection.h"
+#include "console/SetQueries.h"
 
 #include "engine/PieceSet.h"
 #include "engine/Sums.h"
@@ -39,7 +39,7 @@ std::string ShortBy(const PieceReport& piece) {
     return "short by " + std::to_string(piece.Needed - piece.Present) + " bytes";
 }
 
-SetReport Inspect(RunTime& runTime, const std::string& header) {
+SetReport Survey(RunTime& runTime, const std::string& header) {
     SetReport report;
     report.Header = header;
     const std::string title = FileNameOf(header);
@@ -215,7 +215,7 @@ int RunInfo(RunTime& runTime, const std::string& header, bool json, std::ostream
             std::ostream& err) {
     SetReport report;
     try {
-        report = Inspect(runTime, header);
+        report = Survey(runTime, header);
     } catch (const RunTimeError& failure) {
         err << "tren-cli: " << failure.Path() << ": tren: " << failure.Description() << '\n';
         return 1;
@@ -231,7 +231,7 @@ int RunInfo(RunTime& runTime, const std::string& header, bool json, std::ostream
 
 int RunVerify(RunTime& runTime, const std::string& header, std::ostream& out, std::ostream& err) {
     try {
-        SetReport report = Inspect(runTime, header);
+        SetReport report = Survey(runTime, header);
         std::vector<std::string> problems;
         for (const auto& piece : report.Pieces) {
             if (piece.State == "missing")
@@ -247,29 +247,16 @@ int RunVerify(RunTime& runTime, const std::string& header, std::ostream& out, st
             problems.push_back(header + ": " + report.Problem);
 
         // With every piece there, their bytes are checked against the checksum file.
-        const std::string sumsPath =
-            FolderOf(header) + sums::SumsNameFromHeader(FileNameOf(header));
-        if (report.Fields && problems.empty() &&
-            runTime.Examine(sumsPath).TargetKind != EntryKind::Missing) {
-            const auto file = runTime.OpenInput(sumsPath);
-            std::vector<std::uint8_t> text(
-                static_cast<std::size_t>(std::min<std::int64_t>(file->Length(), 1 << 20)));
-            text.resize(file->ReadAt(0, text));
-            const auto digests = sums::Parse(
-                std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-            const auto whole = runTime.NewSha256();
-            std::vector<std::uint8_t> buffer;
-            for (auto& piece : report.Pieces) {
-                const auto hasher = runTime.NewSha256();
-                sums::HashRange(*piece.File, 0, piece.Needed, {hasher.get(), whole.get()}, buffer);
-                const auto listed = digests.find(FileNameOf(piece.Path));
-                if (listed != digests.end() && sums::Hex(hasher->Finish()) != listed->second)
-                    problems.push_back(piece.Path + ": damaged (does not match " + sumsPath + ")");
-            }
-            const auto listed = digests.find(report.Rebuilt);
-            if (problems.empty() && listed != digests.end() &&
-                sums::Hex(whole->Finish()) != listed->second)
-                problems.push_back(sumsPath + ": the pieces do not give the file " +
+        if (report.Fields && problems.empty()) {
+            std::vector<InputFile*> opened;
+            for (const auto& piece : report.Pieces)
+                opened.push_back(piece.File.get());
+            const sums::Check check = sums::CheckSet(runTime, header, *report.Fields, opened);
+            for (int index : check.Damaged)
+                problems.push_back(report.Pieces[static_cast<std::size_t>(index - 1)].Path +
+                                   ": damaged (does not match " + check.Path + ")");
+            if (problems.empty() && check.WholeDiffers)
+                problems.push_back(check.Path + ": the pieces do not give the file " +
                                    report.Rebuilt + " it describes");
         }
         for (const auto& problem : problems)
