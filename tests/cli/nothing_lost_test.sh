@@ -5,12 +5,7 @@
 # Usage: nothing_lost_test.sh /path/to/tren-cli
 set -u
 [[ $# -eq 1 && -x $1 ]] || { echo "usage: $0 /path/to/tren-cli" >&2; exit 2; }
-ROOT=$(mktemp -d "${TMPDIR:-/tmp}/tren-lost.XXXXXX") || exit 2
-ROOT=$(cd "$ROOT" && pwd -P)
-trap 'rm -rf "$ROOT"' EXIT
-export HOME=$ROOT/home TMPDIR=$ROOT/tmp XDG_RUNTIME_DIR=$ROOT/run LC_ALL=C
-for v in DATA CONFIG CACHE STATE; do export "XDG_${v}_HOME=$ROOT/xdg-${v,,}"; done
-mkdir -p "$HOME" "$TMPDIR" "$ROOT"/xdg-{data,config,cache,state} && mkdir -m 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "${BASH_SOURCE[0]}")/scratch.sh"
 # A copy an ordinary user can run, wherever the build tree lies.
 CLI=$ROOT/bin/tren-cli
 mkdir -p "$ROOT/bin" && cp "$1" "$CLI" && chmod 755 "$ROOT/bin" "$CLI"

@@ -6,12 +6,7 @@
 set -u
 [[ $# -eq 1 && -x $1 ]] || { echo "usage: $0 /path/to/tren-cli" >&2; exit 2; }
 CLI=$(cd "$(dirname "$1")" && pwd -P)/$(basename "$1")
-ROOT=$(mktemp -d "${TMPDIR:-/tmp}/tren-sets.XXXXXX") || exit 2
-ROOT=$(cd "$ROOT" && pwd -P)
-trap 'rm -rf "$ROOT"' EXIT
-export HOME=$ROOT/home TMPDIR=$ROOT/tmp XDG_RUNTIME_DIR=$ROOT/run LC_ALL=C
-for v in DATA CONFIG CACHE STATE; do export "XDG_${v}_HOME=$ROOT/xdg-${v,,}"; done
-mkdir -p "$HOME" "$TMPDIR" "$ROOT"/xdg-{data,config,cache,state} && mkdir -m 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "${BASH_SOURCE[0]}")/scratch.sh"
 
 passed=0 failed=0
 check() { # NAME STATUS [DETAIL]

@@ -10,12 +10,7 @@ if ! script -qec true /dev/null </dev/null >/dev/null 2>&1; then
     echo "SKIP: no pseudo-terminal (script from util-linux missing or refused)"; exit 77
 fi
 
-ROOT=$(mktemp -d "${TMPDIR:-/tmp}/tren-tty-test.XXXXXX") || exit 2
-ROOT=$(cd "$ROOT" && pwd -P)
-trap 'rm -rf "$ROOT"' EXIT
-export HOME=$ROOT/home TMPDIR=$ROOT/tmp XDG_RUNTIME_DIR=$ROOT/xdg-run LC_ALL=C
-for v in DATA CONFIG CACHE STATE; do export "XDG_${v}_HOME=$ROOT/xdg-${v,,}"; done
-mkdir -p "$HOME" "$TMPDIR" "$ROOT"/xdg-{data,config,cache,state} && mkdir -m 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "${BASH_SOURCE[0]}")/scratch.sh"
 
 PASSED=0 FAILED=0 ERRS="" SCREEN=$ROOT/screen RC=0
 bad() { ERRS+="    $*"$'\n'; }

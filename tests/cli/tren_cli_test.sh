@@ -8,13 +8,7 @@ set -u
 [[ $# -eq 1 && -x $1 ]] || { echo "usage: $0 /path/to/tren-cli" >&2; exit 2; }
 CLI=$(cd "$(dirname "$1")" && pwd -P)/$(basename "$1")
 
-ROOT=$(mktemp -d "${TMPDIR:-/tmp}/tren-cli-test.XXXXXX") || exit 2
-ROOT=$(cd "$ROOT" && pwd -P) # printed paths are physical; compare like with like
-trap 'rm -rf "$ROOT"' EXIT
-# Nothing may be written outside ROOT, whatever the program looks up.
-export HOME=$ROOT/home TMPDIR=$ROOT/tmp XDG_RUNTIME_DIR=$ROOT/xdg-run LC_ALL=C
-for v in DATA CONFIG CACHE STATE; do export "XDG_${v}_HOME=$ROOT/xdg-${v,,}"; done
-mkdir -p "$HOME" "$TMPDIR" "$ROOT"/xdg-{data,config,cache,state} && mkdir -m 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "${BASH_SOURCE[0]}")/scratch.sh"
 
 PASSED=0 FAILED=0 ERRS="" OUT=$ROOT/stdout ERR=$ROOT/stderr RC=0
 run() { (cd "$1" && shift && exec "$CLI" "$@") >"$OUT" 2>"$ERR"; RC=$?; } # run DIR ARGS...
