@@ -4,7 +4,6 @@
 #include "platform/RunTimeError.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -79,10 +78,6 @@ void TransferBuffers::CopyFileToMultiBuff(platform::InputFile& file, std::int64_
     Read(MultiBuff, file, fpos, extent);
 }
 
-void TransferBuffers::SaveBuffToFile(platform::OutputFile& file, std::int64_t fpos) {
-    Save(Buff, file, fpos);
-}
-
 void TransferBuffers::SaveMultiBuffToFile(platform::OutputFile& file, std::int64_t fpos) {
     Save(MultiBuff, file, fpos);
 }
@@ -100,28 +95,6 @@ void TransferBuffers::CopyFileToFile(platform::InputFile& file, std::int64_t fpo
     } else if (copied < count) {
         ShortInput(file, fpos - 1 + copied, fpos - 1 + count);
     }
-}
-
-void TransferBuffers::memCopy(std::int32_t size, std::int32_t pos, std::int16_t typ) {
-    if (size < 0 || (typ != 0 && typ != -1))
-        return;
-    // The bytes are checked against both buffers first and then moved in one go;
-    // what a failure leaves copied is the same as a byte-by-byte copy would leave.
-    const std::int64_t wanted = static_cast<std::int64_t>(size) + 1;
-    const std::int64_t buffRoom =
-        pos < 0 ? 0 : std::max<std::int64_t>(0, static_cast<std::int64_t>(Buff.size()) - pos);
-    const std::int64_t room =
-        std::min({wanted, buffRoom, static_cast<std::int64_t>(MultiBuff.size())});
-    if (room > 0) {
-        std::uint8_t* buffAt = Buff.data() + pos;
-        if (typ == 0)
-            std::memmove(MultiBuff.data(), buffAt, static_cast<std::size_t>(room));
-        else
-            std::memmove(buffAt, MultiBuff.data(), static_cast<std::size_t>(room));
-    }
-    if (room < wanted)
-        throw RunTimeError(ErrorCode::IndexOutOfRange, "Cannot copy between the buffers", {},
-                           "index " + std::to_string(room) + " is outside a buffer");
 }
 
 } // namespace tren

@@ -56,7 +56,6 @@ class TransferBuffers {
                         ReadExtent extent = ReadExtent::UpToEnd);
     void CopyFileToMultiBuff(platform::InputFile& file, std::int64_t fpos,
                              ReadExtent extent = ReadExtent::UpToEnd);
-    void SaveBuffToFile(platform::OutputFile& file, std::int64_t fpos);
     void SaveMultiBuffToFile(platform::OutputFile& file, std::int64_t fpos);
 
     // Moves count bytes of one file into another: in the kernel where the system
@@ -64,11 +63,6 @@ class TransferBuffers {
     void CopyFileToFile(platform::InputFile& file, std::int64_t fpos, platform::OutputFile& dest,
                         std::int64_t destPos, std::int64_t count);
 
-    // Copies size + 1 bytes (size is the last index, not a count): typ 0 from Buff
-    // at pos into MultiBuff, typ -1 from MultiBuff into Buff at pos, any other typ
-    // nothing. An index outside either buffer throws the index failure, and the
-    // bytes before it stay copied.
-    void memCopy(std::int32_t size, std::int32_t pos, std::int16_t typ);
 
   private:
     static void Read(TransferBuffer& into, platform::InputFile& file, std::int64_t fpos,

@@ -7,19 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include <numeric>
-
 namespace tren {
 namespace {
 
 using test::ReadFile;
 using test::WriteFile;
-
-std::vector<std::uint8_t> Sequence(std::size_t n, std::uint8_t first) {
-    std::vector<std::uint8_t> bytes(n);
-    std::iota(bytes.begin(), bytes.end(), first);
-    return bytes;
-}
 
 std::vector<std::uint8_t> Contents(const TransferBuffer& buffer) {
     return {buffer.data(), buffer.data() + buffer.size()};
@@ -37,57 +29,6 @@ class TransfersTest : public testing::Test {
         std::copy(bytes.begin(), bytes.end(), buffer.data());
     }
 };
-
-struct MemCopyCase {
-    const char* name;
-    std::int32_t size;
-    std::int32_t pos;
-    std::int16_t typ;
-    std::vector<std::uint8_t> buff;  // afterwards
-    std::vector<std::uint8_t> multi; // afterwards
-    bool outOfRange;
-};
-
-class MemCopyTest : public TransfersTest, public testing::WithParamInterface<MemCopyCase> {};
-
-// Before each case Buff holds 10 11 12 13 14 15 and MultiBuff 0 1 2 3.
-TEST_P(MemCopyTest, CopiesSizePlusOneBytes) {
-    const auto& c = GetParam();
-    Fill(buffers.Buff, Sequence(6, 10));
-    Fill(buffers.MultiBuff, Sequence(4, 0));
-    bool failed = false;
-    try {
-        buffers.memCopy(c.size, c.pos, c.typ);
-    } catch (const RunTimeError& failure) {
-        failed = true;
-        EXPECT_EQ(failure.Code(), ErrorCode::IndexOutOfRange);
-    }
-    EXPECT_EQ(failed, c.outOfRange);
-    EXPECT_EQ(Contents(buffers.Buff), c.buff);
-    EXPECT_EQ(Contents(buffers.MultiBuff), c.multi);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MemCopyTest,
-    testing::Values(
-        MemCopyCase{
-            "size_0_copies_one_byte", 0, 2, 0, {10, 11, 12, 13, 14, 15}, {12, 1, 2, 3}, false},
-        MemCopyCase{"cut_a_piece", 3, 1, 0, {10, 11, 12, 13, 14, 15}, {11, 12, 13, 14}, false},
-        MemCopyCase{"put_a_piece", 1, 4, -1, {10, 11, 12, 13, 0, 1}, {0, 1, 2, 3}, false},
-        MemCopyCase{"typ_1_copies_nothing", 3, 0, 1, {10, 11, 12, 13, 14, 15}, {0, 1, 2, 3}, false},
-        MemCopyCase{"negative_size_copies_nothing",
-                    -1,
-                    0,
-                    0,
-                    {10, 11, 12, 13, 14, 15},
-                    {0, 1, 2, 3},
-                    false},
-        // The bytes before the first index out of range stay copied.
-        MemCopyCase{"past_buff_end", 3, 4, 0, {10, 11, 12, 13, 14, 15}, {14, 15, 2, 3}, true},
-        MemCopyCase{
-            "past_multibuff_end", 5, 0, 0, {10, 11, 12, 13, 14, 15}, {10, 11, 12, 13}, true},
-        MemCopyCase{"negative_position", 0, -1, -1, {10, 11, 12, 13, 14, 15}, {0, 1, 2, 3}, true}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransfersTest, AReadPastTheEndLeavesZerosUnlessTheWholeBufferIsNeeded) {
     WriteFile(folder / "short", {1, 2, 3});

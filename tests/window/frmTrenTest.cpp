@@ -243,78 +243,12 @@ INSTANTIATE_TEST_SUITE_P(
     Headers, HeaderCheckTest,
     testing::Values(HeaderCase{"size_code_0", {3, 0, 0, 0, 1, 0, 0, 0, 0, 0}, false},
                     HeaderCase{"size_code_6", {3, 0, 0, 0, 1, 0, 0, 0, 0, 6}, false},
-                    HeaderCase{"digit_byte_above_9", {3, 0, 0, 10, 0, 0, 0, 0, 0, 5}, false},
-                    HeaderCase{"piece_count_0", {0, 0, 0, 0, 1, 0, 0, 0, 0, 5}, false},
-                    HeaderCase{"last_piece_size_0", {3, 0, 0, 0, 0, 0, 0, 0, 0, 5}, false},
                     HeaderCase{"short_header_piece", {3, 0, 0, 0, 1}, false},
-                    HeaderCase{"empty_header_piece", {}, false},
                     HeaderCase{"long_header_piece", {3, 0, 0, 0, 1, 0, 0, 0, 0, 5, 7, 7}, true}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct PieceCase {
-    const char* name;
-    int piece;
-    std::int64_t length; // -1: the piece is removed
-    const char* box;     // with PATH for the piece's path; "" when the set builds
-};
-
-class PieceCheckTest : public DamagedSetTest, public testing::WithParamInterface<PieceCase> {};
-
-TEST_P(PieceCheckTest, RefusesAMissingOrShortPieceAndIgnoresATail) {
-    const auto& c = GetParam();
-    MakeSet();
-    const std::string piece = in / ("set.bin.tr" + std::to_string(c.piece));
-    if (c.length < 0)
-        fs::remove(piece);
-    else
-        fs::resize_file(piece, static_cast<std::uintmax_t>(c.length));
-    std::string box = c.box;
-    if (box.empty())
-        ui.AnswerFolder(out.Path());
-    ui.AnswerOpen(in / "set.bin.tr0");
-    ui.log.clear();
-    ui.form.fltbBuild_Click();
-
-    if (box.empty()) {
-        EXPECT_TRUE(ui.Boxes().empty());
-        EXPECT_EQ(ui.ListLines().back(), "Finish building successfully");
-        EXPECT_TRUE(ReadFile(out / "set.bin") == source);
-        return;
-    }
-    box.replace(box.find("PATH"), 4, piece);
-    EXPECT_EQ(ui.Boxes(), Lines{box});
-    EXPECT_TRUE(ui.ListLines().empty());
-    EXPECT_TRUE(Entries(out.Path()).empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Pieces, PieceCheckTest,
-    testing::Values(
-        PieceCase{"missing_middle_piece", 2, -1, "Building Error|48|Piece file is missing: PATH"},
-        PieceCase{"short_first_piece", 1, 499999,
-                  "Building Error|48|Piece file is too short: PATH holds 499999 bytes, the set "
-                  "needs 500000"},
-        PieceCase{"stale_tail_on_a_piece", 1, 600000, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A disk that fills up part way, on both roads the bytes can take.
 class FullDiskTest : public DamagedSetTest, public testing::WithParamInterface<bool> {};
-
-TEST_P(FullDiskTest, TrenningStopsAtTheFailingPieceAndWritesNoHeader) {
-    ui.calls.KernelCopy = GetParam();
-    ui.calls.WriteBudget = 500000 + 10;
-    Tren(Source("set.bin", source), Size500K, out.Path());
-
-    EXPECT_EQ(ui.ListLines(),
-              (Lines{out / "set.bin.tr1 [500000 bytes]", "Terminate Trening during error"}));
-    const Lines boxes = ui.Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].rfind("tren|48|Cannot write " + out / "set.bin.tr2" + ": Disk full", 0), 0u)
-        << boxes[0];
-    EXPECT_EQ(ui.Progress().back(), "value 0");
-    EXPECT_FALSE(fs::exists(out / "set.bin.tr0"));
-    EXPECT_FALSE(ui.form.PendingError());
-}
 
 // The image's own hidden name means nothing to the user: the message names the
 // destination.
