@@ -52,16 +52,11 @@ TEST_P(PosixFaultTest, FailsWithItsCodeAndNamesTheFile) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, PosixFaultTest,
     testing::Values(
-        FaultCase{"missing_file_length", [](auto& rt, auto& f) { rt.FileLength(f / "missing"); },
-                  ErrorCode::FileNotFound, "missing"},
         FaultCase{"missing_file_opened", [](auto& rt, auto& f) { rt.OpenInput(f / "missing"); },
                   ErrorCode::FileNotFound, "missing"},
         FaultCase{"folder_opened_as_file", [](auto& rt, auto& f) { rt.OpenInput(f / "dir"); },
                   ErrorCode::PathFileAccess, "dir"},
         FaultCase{"pipe_opened_as_file", [](auto& rt, auto& f) { rt.OpenInput(f / "fifo"); },
-                  ErrorCode::PathFileAccess, "fifo"},
-        FaultCase{"pipe_written",
-                  [](auto& rt, auto& f) { rt.CreateOutput(f / "fifo", Naming::ReplaceLinkTarget); },
                   ErrorCode::PathFileAccess, "fifo"},
         FaultCase{"folder_written",
                   [](auto& rt, auto& f) { rt.CreateOutput(f / "dir", Naming::ReplaceName); },
