@@ -63,7 +63,6 @@ class TransferBuffers {
     void CopyFileToFile(platform::InputFile& file, std::int64_t fpos, platform::OutputFile& dest,
                         std::int64_t destPos, std::int64_t count);
 
-
   private:
     static void Read(TransferBuffer& into, platform::InputFile& file, std::int64_t fpos,
                      ReadExtent extent);
