@@ -97,6 +97,16 @@ std::string FolderToOpen(const std::string& path) {
     return folder.empty() ? "." : folder;
 }
 
+// Puts a folder's entries on the disk; a failure names the file the user knows.
+void FlushFolderOf(SystemCalls& sys, const std::string& folder, const std::string& named) {
+    Descriptor dir(sys, OpenRetrying(sys, folder.c_str(), O_RDONLY | O_DIRECTORY));
+    if (dir.fd() < 0)
+        Fail(errno, Writing, named);
+    // A file system that cannot flush a folder says EINVAL: nothing waits.
+    if (sys.FSync(dir.fd()) != 0 && errno != EINVAL)
+        Fail(errno, Writing, named);
+}
+
 EntryKind KindOf(mode_t mode) {
     if (S_ISREG(mode))
         return EntryKind::Regular;
@@ -300,14 +310,8 @@ class PosixOutputFile final : public OutputFile {
     }
 
     void FlushName() override {
-        if (inPlace_)
-            return;
-        const std::string folder = FolderToOpen(target_);
-        Descriptor dir(sys_, OpenRetrying(sys_, folder.c_str(), O_RDONLY | O_DIRECTORY));
-        if (dir.fd() < 0)
-            Fail(errno, Writing, path_);
-        if (sys_.FSync(dir.fd()) != 0 && errno != EINVAL)
-            Fail(errno, Writing, path_);
+        if (!inPlace_)
+            FlushFolderOf(sys_, FolderToOpen(target_), path_);
     }
 
   private:
@@ -375,11 +379,7 @@ void PosixRunTime::RemoveFile(const std::string& path) {
 }
 
 void PosixRunTime::FlushFolder(const std::string& folder) {
-    Descriptor dir(sys_, OpenRetrying(sys_, folder.c_str(), O_RDONLY | O_DIRECTORY));
-    if (dir.fd() < 0)
-        Fail(errno, Writing, folder);
-    if (sys_.FSync(dir.fd()) != 0 && errno != EINVAL)
-        Fail(errno, Writing, folder);
+    FlushFolderOf(sys_, folder, folder);
 }
 
 std::size_t PosixRunTime::MaxNameLength(const std::string& folder) {
