@@ -18,8 +18,11 @@ check() { # NAME EXPECTED ACTUAL
     printf 'FAIL: %s\n    expected: %s\n    actual:   %s\n' "$1" "$2" "$3"
 }
 # The window stays up until closed; registration is done long before it shows.
-start() { (cd "$ROOT/elsewhere" && timeout 10 "$TREN" >/dev/null 2>&1); }
-snapshot() { (cd "$ROOT" && find data config -type f -print0 | sort -z | xargs -0 sha256sum); }
+start() { (cd "$ROOT/elsewhere" && timeout 5 "$TREN" >/dev/null 2>&1); }
+# Contents and times: a database update rewrites its caches even with the same bytes.
+snapshot() {
+    (cd "$ROOT" && find data config -type f -printf '%p %T@ ' -exec sha256sum {} \; | sort)
+}
 
 start
 touch "$ROOT/some.tr0"
@@ -32,9 +35,32 @@ if command -v desktop-file-validate >/dev/null; then
 fi
 check "the program's own icon is in the theme" "yes" \
     "$([[ -s $XDG_DATA_HOME/icons/hicolor/48x48/mimetypes/application-x-tr-file.png ]] && echo yes)"
+cp "$XDG_DATA_HOME/mime/packages/x-tr-file.xml" "$ROOT/data-package.xml"
 before=$(snapshot)
 start
-check "a second start changes no byte" "$before" "$(snapshot)"
+check "a second start changes no byte and updates no database" "$before" "$(snapshot)"
+
+# The user's own choice of application for the type stays.
+printf '[Default Applications]\napplication/x-tr-file=other.desktop\n' >"$XDG_CONFIG_HOME/mimeapps.list"
+printf '[Desktop Entry]\nType=Application\nName=other\nExec=true %%f\n' \
+    >"$XDG_DATA_HOME/applications/other.desktop"
+start
+check "the user's default stays" "other.desktop" "$(xdg-mime query default application/x-tr-file)"
+check "tren is offered beside it" "application/x-tr-file=tren.desktop;" \
+    "$(grep -A1 -F '[Added Associations]' "$XDG_CONFIG_HOME/mimeapps.list" | tail -1)"
+
+# A package that provides the type for this very program: the user's folders stay
+# untouched.
+rm -rf "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+system=$ROOT/system
+mkdir -p "$system/applications" "$system/mime/packages"
+printf '[Desktop Entry]\nType=Application\nName=tren\nExec=%s %%f\nMimeType=application/x-tr-file;\n' \
+    "$TREN" >"$system/applications/org.example.tren.desktop"
+cp "$ROOT/data-package.xml" "$system/mime/packages/tren.xml"
+update-mime-database "$system/mime" >/dev/null 2>&1
+XDG_DATA_DIRS=$system:/usr/share start
+check "with the package installed nothing is written" "" \
+    "$(find "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" 2>/dev/null)"
 
 echo "$failed failed"
 ((failed == 0))

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -22,23 +21,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> SplitKey(const std::string& subKey) {
-    std::vector<std::string> parts;
+using Lines = std::vector<std::string>;
+
+// What the user-level desktop entry says besides its program, type and icon.
+constexpr std::string_view EntryDescription = "Name=tren\n"
+                                              "GenericName=File Splitter\n"
+                                              "Comment=Cut a file into pieces that fit on "
+                                              "removable media, and build it again\n"
+                                              "Keywords=split;join;pieces;floppy;tr0;\n";
+
+Lines Split(const std::string& text, char separator) {
+    Lines parts;
     std::string part;
-    std::istringstream in(subKey);
-    while (std::getline(in, part, '\\'))
+    std::istringstream in(text);
+    while (std::getline(in, part, separator))
         parts.push_back(part);
     return parts;
 }
 
-bool SameText(std::string a, std::string b) {
-    auto lower = [](std::string& s) {
-        std::transform(s.begin(), s.end(), s.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    };
-    lower(a);
-    lower(b);
-    return a == b;
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    return Lower(a) == Lower(b);
 }
 
 std::string Xml(const std::string& text) {
@@ -73,6 +81,11 @@ bool MakeFolder(const std::string& path) {
     std::error_code error;
     fs::create_directories(path, error);
     return IsFolder(path);
+}
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return fs::exists(path, error);
 }
 
 std::optional<std::string> ReadWhole(const std::string& path) {
@@ -134,6 +147,95 @@ std::pair<std::string, std::string> SplitCommand(std::string command) {
     return {command, ""};
 }
 
+std::string IconNameOf(const std::string& mimeType) {
+    std::string name = mimeType;
+    std::replace(name.begin(), name.end(), '/', '-');
+    return name;
+}
+
+// The value of key in a desktop entry's main group, "" when it is not there.
+std::string EntryValue(const std::string& entry, const std::string& key) {
+    bool inMain = false;
+    for (const auto& line : Split(entry, '\n')) {
+        if (!line.empty() && line.front() == '[')
+            inMain = line == "[Desktop Entry]";
+        else if (inMain && line.rfind(key + "=", 0) == 0)
+            return line.substr(key.size() + 1);
+    }
+    return {};
+}
+
+// The program file a desktop entry's program names: as it stands with a folder,
+// otherwise the first of that name on the search path.
+std::string ResolveProgram(const std::string& program, const std::string& searchPath) {
+    if (program.empty() || program.find('/') != std::string::npos)
+        return program;
+    for (const auto& folder : Split(searchPath, ':')) {
+        const std::string candidate =
+            WithTrailingSeparator(folder.empty() ? "." : folder) + program;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return {};
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return !a.empty() && !b.empty() && fs::equivalent(a, b, error);
+}
+
+// "a.desktop;b.desktop;" as its ids, in order.
+Lines IdsOf(const std::string& value) {
+    Lines ids;
+    for (const auto& id : Split(value, ';'))
+        if (!id.empty())
+            ids.push_back(id);
+    return ids;
+}
+
+// The line "type=..." of a group of mimeapps.list, if there is one.
+std::optional<std::size_t> FindAssociation(const Lines& lines, std::string_view group,
+                                           const std::string& type) {
+    bool inGroup = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!lines[i].empty() && lines[i].front() == '[')
+            inGroup = lines[i] == group;
+        else if (inGroup && lines[i].rfind(type + "=", 0) == 0)
+            return i;
+    }
+    return std::nullopt;
+}
+
+// Sets "type=value" in a group: in place of its line, or after the group's last
+// line, or in a new group at the end.
+void SetAssociation(Lines& lines, std::string_view group, const std::string& type,
+                    const std::string& value) {
+    const std::string line = type + "=" + value;
+    if (const auto at = FindAssociation(lines, group, type)) {
+        lines[*at] = line;
+        return;
+    }
+    std::optional<std::size_t> groupEnd;
+    bool inGroup = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!lines[i].empty() && lines[i].front() == '[') {
+            inGroup = lines[i] == group;
+            if (inGroup)
+                groupEnd = i + 1;
+        } else if (inGroup && !lines[i].empty()) {
+            groupEnd = i + 1;
+        }
+    }
+    if (groupEnd) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*groupEnd), line);
+        return;
+    }
+    if (!lines.empty() && !lines.back().empty())
+        lines.push_back("");
+    lines.push_back(std::string(group));
+    lines.push_back(line);
+}
+
 } // namespace
 
 std::string DesktopExec(const std::string& program, const std::string& params) {
@@ -166,15 +268,71 @@ std::string DesktopExec(const std::string& program, const std::string& params) {
     return exec + " %f";
 }
 
-FreedesktopClassStore::FreedesktopClassStore(std::string dataHome, std::string configHome,
+std::string ExecProgram(const std::string& exec) {
+    // The string rules first: "\\" is one backslash, "\s" a blank; other
+    // backslashes belong to the quoting.
+    std::string text;
+    for (std::size_t i = 0; i < exec.size(); ++i) {
+        const char next = i + 1 < exec.size() ? exec[i + 1] : '\0';
+        if (exec[i] == '\\' && std::string_view("\\stnr").find(next) != std::string_view::npos &&
+            next != '\0') {
+            text += next == 's'   ? ' '
+                    : next == 't' ? '\t'
+                    : next == 'n' ? '\n'
+                    : next == 'r' ? '\r'
+                                  : next;
+            ++i;
+        } else {
+            text += exec[i];
+        }
+    }
+    std::string program;
+    if (!text.empty() && text.front() == '"') {
+        for (std::size_t i = 1; i < text.size() && text[i] != '"'; ++i) {
+            if (text[i] == '\\' && i + 1 < text.size())
+                ++i;
+            program += text[i];
+        }
+    } else {
+        program = text.substr(0, text.find_first_of(" \t"));
+    }
+    std::string unescaped;
+    for (std::size_t i = 0; i < program.size(); ++i) {
+        unescaped += program[i];
+        if (program[i] == '%' && i + 1 < program.size() && program[i + 1] == '%')
+            ++i;
+    }
+    return unescaped;
+}
+
+DesktopFolders DesktopFolders::FromEnvironment(const std::string& home) {
+    DesktopFolders folders{XdgFolder("XDG_DATA_HOME", home, ".local/share"),
+                           XdgFolder("XDG_CONFIG_HOME", home, ".config"),
+                           {},
+                           {}};
+    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+    for (const auto& folder :
+         Split(dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share", ':'))
+        if (!folder.empty() && folder.front() == '/')
+            folders.DataDirs.push_back(folder);
+    if (const char* path = std::getenv("PATH"))
+        folders.SearchPath = path;
+    return folders;
+}
+
+FreedesktopClassStore::FreedesktopClassStore(DesktopFolders folders, std::string program,
                                              std::vector<ThemeIcon> icons)
-    : dataHome_(WithTrailingSeparator(std::move(dataHome))),
-      configHome_(WithTrailingSeparator(std::move(configHome))), icons_(std::move(icons)) {}
+    : folders_(std::move(folders)), program_(std::move(program)), icons_(std::move(icons)) {
+    folders_.DataHome = WithTrailingSeparator(folders_.DataHome);
+    folders_.ConfigHome = WithTrailingSeparator(folders_.ConfigHome);
+}
 
 FreedesktopClassStore FreedesktopClassStore::FromEnvironment(const std::string& home,
                                                              std::vector<ThemeIcon> icons) {
-    return FreedesktopClassStore(XdgFolder("XDG_DATA_HOME", home, ".local/share"),
-                                 XdgFolder("XDG_CONFIG_HOME", home, ".config"), std::move(icons));
+    std::error_code error;
+    std::string program = fs::read_symlink("/proc/self/exe", error).string();
+    return FreedesktopClassStore(DesktopFolders::FromEnvironment(home), std::move(program),
+                                 std::move(icons));
 }
 
 std::string FreedesktopClassStore::MimeTypeOf(const std::string& className) {
@@ -184,18 +342,8 @@ std::string FreedesktopClassStore::MimeTypeOf(const std::string& className) {
     return type;
 }
 
-namespace {
-
-std::string IconNameOf(const std::string& mimeType) {
-    std::string name = mimeType;
-    std::replace(name.begin(), name.end(), '/', '-');
-    return name;
-}
-
-} // namespace
-
 FreedesktopClassStore::Key FreedesktopClassStore::Parse(const std::string& subKey) {
-    const auto parts = SplitKey(subKey);
+    const auto parts = Split(subKey, '\\');
     if (parts.size() == 1 && !parts[0].empty() && parts[0].front() == '.')
         return {Kind::Extension, parts[0], {}};
     if (parts.size() == 1)
@@ -209,38 +357,106 @@ FreedesktopClassStore::Key FreedesktopClassStore::Parse(const std::string& subKe
 
 std::string FreedesktopClassStore::PackagePath(const std::string& className) const {
     const std::string type = MimeTypeOf(className);
-    return dataHome_ + "mime/packages/" + type.substr(type.find('/') + 1) + ".xml";
+    return folders_.DataHome + "mime/packages/" + type.substr(type.find('/') + 1) + ".xml";
 }
 
-std::string FreedesktopClassStore::IconFolder(const ThemeIcon& icon) const {
-    return dataHome_ + "icons/hicolor/" + icon.Size + "/mimetypes/";
+std::string FreedesktopClassStore::IconFolder(const ThemeIcon& icon, const char* context) const {
+    return folders_.DataHome + "icons/hicolor/" + icon.Size + "/" + context + "/";
 }
 
 std::vector<std::string> FreedesktopClassStore::FoldersOf(const Key& key) const {
+    std::vector<std::string> folders;
     switch (key.kind) {
     case Kind::Extension:
     case Kind::Class:
-        return {dataHome_ + "mime/packages"};
-    case Kind::Icon: {
-        std::vector<std::string> folders;
+        folders.push_back(folders_.DataHome + "mime/packages");
+        break;
+    case Kind::Icon:
         for (const auto& icon : icons_)
-            folders.push_back(IconFolder(icon));
-        return folders;
-    }
+            folders.push_back(IconFolder(icon, "mimetypes"));
+        break;
     case Kind::Command:
-        return {dataHome_ + "applications"};
+        // The entry shows the program's own icon.
+        folders.push_back(folders_.DataHome + "applications");
+        for (const auto& icon : icons_)
+            folders.push_back(IconFolder(icon, "apps"));
+        break;
     case Kind::Other:
         break;
     }
-    return {};
+    return folders;
+}
+
+bool FreedesktopClassStore::ProvidedBySystem(const Key& key) {
+    if (!system_) {
+        system_.emplace();
+        std::set<std::string> listed;
+        for (const auto& folder : folders_.DataDirs) {
+            std::error_code error;
+            for (fs::directory_iterator it(WithTrailingSeparator(folder) + "applications", error),
+                 end;
+                 !error && it != end; it.increment(error)) {
+                if (it->path().extension() != ".desktop")
+                    continue;
+                const std::string entry = ReadWhole(it->path().string()).value_or("");
+                const std::string program =
+                    ResolveProgram(ExecProgram(EntryValue(entry, "Exec")), folders_.SearchPath);
+                if (SameFile(program, program_))
+                    for (const auto& type : IdsOf(EntryValue(entry, "MimeType")))
+                        listed.insert(type);
+            }
+            // The system's MIME database, as its triggers last built it:
+            // "weight:type:glob" lines.
+            for (const auto& line : Split(
+                     ReadWhole(WithTrailingSeparator(folder) + "mime/globs2").value_or(""), '\n')) {
+                const auto fields = Split(line, ':');
+                if (fields.size() >= 3 && line.front() != '#' && listed.count(fields[1])) {
+                    system_->types.insert(fields[1]);
+                    system_->globs.emplace(fields[2], fields[1]);
+                }
+            }
+        }
+    }
+    switch (key.kind) {
+    case Kind::Extension:
+        return system_->globs.count("*" + Lower(key.className)) > 0;
+    case Kind::Class:
+    case Kind::Icon:
+    case Kind::Command:
+        return system_->types.count(MimeTypeOf(key.className)) > 0;
+    case Kind::Other:
+        break;
+    }
+    return false;
 }
 
 bool FreedesktopClassStore::CreateKey(RootKey, const std::string& subKey) {
-    bool made = true;
-    for (const auto& folder : FoldersOf(Parse(subKey)))
-        made = MakeFolder(folder) && made;
-    if (!made)
+    // A failure of any kind is this step's failure, reported by the caller.
+    try {
+        return Create(subKey);
+    } catch (const std::exception&) {
         return false;
+    }
+}
+
+SetOutcome FreedesktopClassStore::SetDefaultValue(RootKey, const std::string& subKey,
+                                                  const std::string& value) {
+    try {
+        return Set(subKey, value);
+    } catch (const std::exception&) {
+        return SetOutcome::CannotSet;
+    }
+}
+
+bool FreedesktopClassStore::Create(const std::string& subKey) {
+    const Key key = Parse(subKey);
+    if (!ProvidedBySystem(key)) {
+        bool made = true;
+        for (const auto& folder : FoldersOf(key))
+            made = MakeFolder(folder) && made;
+        if (!made)
+            return false;
+    }
     // A key is created with every key above it, as in a registry.
     for (std::size_t end = subKey.find('\\'); end != std::string::npos;
          end = subKey.find('\\', end + 1))
@@ -249,17 +465,17 @@ bool FreedesktopClassStore::CreateKey(RootKey, const std::string& subKey) {
     return true;
 }
 
-SetOutcome FreedesktopClassStore::SetDefaultValue(RootKey, const std::string& subKey,
-                                                  const std::string& value) {
+SetOutcome FreedesktopClassStore::Set(const std::string& subKey, const std::string& value) {
     if (!created_.count(subKey))
         return SetOutcome::CannotOpen;
     const Key key = Parse(subKey);
+    values_[subKey] = value;
+    if (ProvidedBySystem(key))
+        return SetOutcome::Done;
     const auto folders = FoldersOf(key);
-    const bool there = std::all_of(folders.begin(), folders.end(), IsFolder);
-    if (!there)
+    if (!std::all_of(folders.begin(), folders.end(), IsFolder))
         return SetOutcome::CannotOpen;
 
-    values_[subKey] = value;
     bool written = true;
     switch (key.kind) {
     case Kind::Extension:
@@ -272,7 +488,7 @@ SetOutcome FreedesktopClassStore::SetDefaultValue(RootKey, const std::string& su
         written = WriteIcons(key.className);
         break;
     case Kind::Command:
-        written = WriteDesktopEntry(key.className, key.verb, value);
+        written = WriteDesktopEntry(key.className, value);
         break;
     case Kind::Other:
         break;
@@ -306,21 +522,44 @@ bool FreedesktopClassStore::WriteIfChanged(const std::string& path, const std::s
 
 bool FreedesktopClassStore::WritePackage(const std::string& className) {
     const std::string type = MimeTypeOf(className);
+    const std::string path = PackagePath(className);
+    const auto before = ReadWhole(path);
+    // What an earlier start wrote stays until this run says otherwise, so that a
+    // package written part way through a run is never poorer than the last one,
+    // and a second start finds nothing to change.
+    std::string comment, icon;
+    Lines globs;
+    auto addGlob = [&globs](const std::string& line) {
+        if (std::find(globs.begin(), globs.end(), line) == globs.end())
+            globs.push_back(line);
+    };
+    for (const auto& line : Split(before.value_or(""), '\n')) {
+        if (line.rfind("    <comment>", 0) == 0)
+            comment = line;
+        else if (line.rfind("    <icon ", 0) == 0)
+            icon = line;
+        else if (line.rfind("    <glob ", 0) == 0)
+            addGlob(line);
+    }
+    if (const auto description = values_.find(className); description != values_.end())
+        comment = "    <comment>" + Xml(description->second) + "</comment>";
+    if (values_.count(className + "\\DefaultIcon"))
+        icon = "    <icon name=\"" + Xml(IconNameOf(type)) + "\"/>";
+    for (const auto& [subKey, value] : values_)
+        if (value == className && Parse(subKey).kind == Kind::Extension)
+            addGlob("    <glob pattern=\"*" + Xml(subKey) + "\"/>");
+
     std::string package =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
         "  <mime-type type=\"" +
         Xml(type) + "\">\n";
-    if (const auto description = values_.find(className); description != values_.end())
-        package += "    <comment>" + Xml(description->second) + "</comment>\n";
-    if (values_.count(className + "\\DefaultIcon"))
-        package += "    <icon name=\"" + Xml(IconNameOf(type)) + "\"/>\n";
-    for (const auto& [subKey, value] : values_)
-        if (value == className && Parse(subKey).kind == Kind::Extension)
-            package += "    <glob pattern=\"*" + Xml(subKey) + "\"/>\n";
+    for (const auto& line : {comment, icon})
+        if (!line.empty())
+            package += line + "\n";
+    for (const auto& line : globs)
+        package += line + "\n";
     package += "  </mime-type>\n</mime-info>\n";
-    const std::string path = PackagePath(className);
-    const auto before = ReadWhole(path);
     if (!WriteIfChanged(path, package))
         return false;
     mimeChanged_ = mimeChanged_ || before != package;
@@ -330,108 +569,81 @@ bool FreedesktopClassStore::WritePackage(const std::string& className) {
 bool FreedesktopClassStore::WriteIcons(const std::string& className) {
     const std::string name = IconNameOf(MimeTypeOf(className));
     for (const auto& icon : icons_)
-        if (!WriteIfChanged(IconFolder(icon) + name + icon.Extension, std::string(icon.Bytes)))
+        if (!WriteIfChanged(IconFolder(icon, "mimetypes") + name + icon.Extension,
+                            std::string(icon.Bytes)))
             return false;
     // The package names the icon once the icon is there.
-    if (fs::exists(PackagePath(className)))
+    if (Exists(PackagePath(className)))
         return WritePackage(className);
     return true;
 }
 
-bool FreedesktopClassStore::WriteDesktopEntry(const std::string& className, const std::string& verb,
+bool FreedesktopClassStore::WriteDesktopEntry(const std::string& className,
                                               const std::string& command) {
     const auto [program, params] = SplitCommand(command);
-    const std::string id = FileNameOf(program) + ".desktop";
+    const std::string name = FileNameOf(program);
     const std::string type = MimeTypeOf(className);
-    const std::string exec = DesktopExec(program, params);
-    const std::string entry = "[Desktop Entry]\n"
-                              "Type=Application\n"
-                              "Name=" +
-                              FileNameOf(program) +
-                              "\n"
-                              "Exec=" +
-                              exec +
-                              "\n"
-                              "Icon=" +
-                              IconNameOf(type) +
-                              "\n"
-                              "MimeType=" +
-                              type +
-                              ";\n"
-                              "Terminal=false\n"
-                              "Categories=Utility;\n"
-                              "Actions=" +
-                              verb +
-                              ";\n"
-                              "\n"
-                              "[Desktop Action " +
-                              verb +
-                              "]\n"
-                              "Name=" +
-                              verb +
-                              "\n"
-                              "Exec=" +
-                              exec + "\n";
-    const std::string entryPath = dataHome_ + "applications/" + id;
+    for (const auto& icon : icons_)
+        if (!WriteIfChanged(IconFolder(icon, "apps") + name + icon.Extension,
+                            std::string(icon.Bytes)))
+            return false;
+    // The verb is the entry's own command: a desktop action receives no file.
+    const std::string entry =
+        "[Desktop Entry]\nType=Application\n" + std::string(EntryDescription) +
+        "Exec=" + DesktopExec(program, params) + "\nIcon=" + name + "\nMimeType=" + type +
+        ";\nTerminal=false\nCategories=Utility;Archiving;\n";
+    const std::string entryPath = folders_.DataHome + "applications/" + name + ".desktop";
     const auto before = ReadWhole(entryPath);
     if (!WriteIfChanged(entryPath, entry))
         return false;
     desktopChanged_ = desktopChanged_ || before != entry;
+    return WriteDefaultApplication(type, name + ".desktop");
+}
 
-    // The type's default application; every other line of the user's list stays.
-    const std::string listPath = configHome_ + "mimeapps.list";
-    std::string list = ReadWhole(listPath).value_or("");
-    const std::string line = type + "=" + id;
-    std::vector<std::string> lines;
-    {
-        std::istringstream in(list);
-        for (std::string l; std::getline(in, l);)
-            lines.push_back(l);
-    }
-    bool inGroup = false, done = false;
-    std::size_t groupEnd = std::string::npos;
-    for (std::size_t i = 0; i < lines.size() && !done; ++i) {
-        if (!lines[i].empty() && lines[i].front() == '[') {
-            if (inGroup)
-                break;
-            inGroup = lines[i] == "[Default Applications]";
-            if (inGroup)
-                groupEnd = i + 1;
-            continue;
-        }
-        if (!inGroup)
-            continue;
-        if (lines[i].rfind(type + "=", 0) == 0) {
-            lines[i] = line;
-            done = true;
-        } else if (!lines[i].empty()) {
-            groupEnd = i + 1;
-        }
-    }
-    if (!done) {
-        if (groupEnd != std::string::npos) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(groupEnd), line);
-        } else {
-            if (!lines.empty() && !lines.back().empty())
-                lines.push_back("");
-            lines.push_back("[Default Applications]");
-            lines.push_back(line);
+bool FreedesktopClassStore::WriteDefaultApplication(const std::string& type,
+                                                    const std::string& id) {
+    // Every other line of the user's list stays as it is.
+    const std::string listPath = folders_.ConfigHome + "mimeapps.list";
+    Lines lines = Split(ReadWhole(listPath).value_or(""), '\n');
+    constexpr std::string_view Defaults = "[Default Applications]";
+    constexpr std::string_view Added = "[Added Associations]";
+    const auto chosen = FindAssociation(lines, Defaults, type);
+    const Lines defaults = chosen ? IdsOf(lines[*chosen].substr(type.size() + 1)) : Lines{};
+    if (defaults.empty()) {
+        SetAssociation(lines, Defaults, type, id);
+    } else if (defaults.front() != id) {
+        // The user chose another application: it stays the default, and this one
+        // is offered beside it.
+        const auto offered = FindAssociation(lines, Added, type);
+        Lines ids = offered ? IdsOf(lines[*offered].substr(type.size() + 1)) : Lines{};
+        if (std::find(ids.begin(), ids.end(), id) == ids.end()) {
+            ids.push_back(id);
+            std::string value;
+            for (const auto& each : ids)
+                value += each + ";";
+            SetAssociation(lines, Added, type, value);
         }
     }
     std::string updated;
-    for (const auto& l : lines)
-        updated += l + "\n";
-    return MakeFolder(configHome_) && WriteIfChanged(listPath, updated);
+    for (const auto& line : lines)
+        updated += line + "\n";
+    if (ReadWhole(listPath) == updated)
+        return true;
+    return MakeFolder(folders_.ConfigHome) && WriteIfChanged(listPath, updated);
 }
 
 void FreedesktopClassStore::Publish() {
-    std::error_code error;
-    if (IsFolder(dataHome_ + "mime/packages") &&
-        (mimeChanged_ || !fs::exists(dataHome_ + "mime/mime.cache", error)))
-        RunQuietly({"update-mime-database", dataHome_ + "mime"});
-    if (IsFolder(dataHome_ + "applications") &&
-        (desktopChanged_ || !fs::exists(dataHome_ + "applications/mimeinfo.cache", error)))
-        RunQuietly({"update-desktop-database", dataHome_ + "applications"});
+    // Nothing is reported from here; a tool that fails leaves the caches to the
+    // desktop.
+    try {
+        const std::string& data = folders_.DataHome;
+        if (IsFolder(data + "mime/packages") && (mimeChanged_ || !Exists(data + "mime/mime.cache")))
+            RunQuietly({"update-mime-database", data + "mime"});
+        if (IsFolder(data + "applications") &&
+            (desktopChanged_ || !Exists(data + "applications/mimeinfo.cache")))
+            RunQuietly({"update-desktop-database", data + "applications"});
+    } catch (const std::exception&) {
+    }
     mimeChanged_ = desktopChanged_ = false;
 }
 
