@@ -104,11 +104,15 @@ std::string QtWindow::ChooseFolder(const std::string& title) {
 }
 
 std::string QtTextBox::Text() const {
+    if (edit_->text() == shown_)
+        return bytes_;
     return PathFromQString(edit_->text());
 }
 
 void QtTextBox::SetText(const std::string& text) {
-    edit_->setText(PathToQString(text));
+    bytes_ = text;
+    shown_ = PathToQString(text);
+    edit_->setText(shown_);
 }
 
 std::string QtLabel::Caption() const {

@@ -52,15 +52,18 @@ class QtWindow final : public Window {
     DialogHooks hooks_;
 };
 
+// The box holds a path. It shows a name that is not valid text as best it can,
+// but gives back the very bytes it was given, as long as it shows them.
 class QtTextBox final : public TextBox {
   public:
     explicit QtTextBox(QLineEdit* edit) : edit_(edit) {}
-    // The box holds a path.
     std::string Text() const override;
     void SetText(const std::string& text) override;
 
   private:
     QLineEdit* edit_;
+    std::string bytes_;
+    QString shown_;
 };
 
 class QtListBox final : public ListBox {

@@ -35,7 +35,14 @@ class QtForm final : public QWidget {
     // program's name.
     void Load(const std::string& command);
 
+  protected:
+    // A new font places the controls anew.
+    void changeEvent(QEvent* event) override;
+
   private:
+    // Places the controls, and sizes the window, for the font it uses.
+    void LayOut();
+
     // Declared before the form, which keeps references.
     RunTime& runTime_;
     ClassStore& classStore_;

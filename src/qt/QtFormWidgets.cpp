@@ -102,9 +102,9 @@ QString WithShortcut(const QString& text, QKeySequence::StandardKey key) {
 
 FlatButton::FlatButton(QWidget* parent) : QToolButton(parent) {
     setAutoRaise(true);
-    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    // Small enough that the caption fits under it in a 36-pixel button.
-    setIconSize(QSize(16, 16));
+    // Beside the caption: under it, picture and caption would not both fit the
+    // button's height.
+    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     setForegroundRole(QPalette::ButtonText);
     setCursor(Qt::ArrowCursor);
 }

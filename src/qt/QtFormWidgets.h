@@ -19,7 +19,7 @@ class QMouseEvent;
 // form's handlers expect.
 namespace tren::qt {
 
-// A flat button: its picture above its caption, raised only under the mouse.
+// A flat button: its picture beside its caption, raised only under the mouse.
 // Space, Return and Enter click it when it has the focus.
 class FlatButton final : public QToolButton {
     Q_OBJECT

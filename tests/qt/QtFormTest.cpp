@@ -11,6 +11,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -185,12 +186,63 @@ TEST_F(QtFormTest, TrensAndBuildsThroughTheButtons) {
     EXPECT_TRUE(back.readAll() == data);
 }
 
+TEST_F(QtFormTest, APathThatIsNotTextBuildsFromTheCommandLine) {
+    QTemporaryDir pieces, rebuilt;
+    // "x\xff.bin" is no UTF-8: the box shows it as best it can, the build gets its bytes.
+    const std::string name = "x\xff.bin", set = Path(pieces.path()) + "/" + name + ".tr";
+    const std::vector<std::uint8_t> data = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    // One 10-byte piece: 1 piece, last length 10 (units digit first), size code 5.
+    const std::pair<std::string, std::vector<std::uint8_t>> files[] = {
+        {set + "1", data}, {set + "0", {1, 0, 1, 0, 0, 0, 0, 0, 0, 5}}};
+    for (const auto& [path, bytes] : files) {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    folder = Path(rebuilt.path());
+    QtForm built{runTime,
+                 classStore,
+                 {{},
+                  [this](const std::string&) { return folder; },
+                  [this](const std::string& text, MessageStyle, const std::string&) {
+                      messages.push_back(text);
+                  }}};
+    built.Load(set + "0");
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    std::ifstream back(folder + "/" + name, std::ios::binary);
+    EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(back), {}), data);
+}
+
+TEST(QtFormStart, AStoreThatCannotBeUsedIsReportedAndStartUpGoesOn) {
+    QTemporaryDir home;
+    const std::string data = Path(home.filePath("data"));
+    std::ofstream(data) << "a file where the data folder should be";
+    tren::platform::PosixRunTime runTime;
+    tren::platform::FreedesktopClassStore store({data, data + "/config", {}, {}},
+                                                runTime.ProgramPath(), tren::platform::TypeIcons());
+    std::vector<std::string> messages;
+    QtForm form{runTime,
+                store,
+                {{}, {}, [&](const std::string& text, MessageStyle, const std::string& title) {
+                     messages.push_back(title + ": " + text);
+                 }}};
+    form.Load("");
+    const std::string create =
+        "DLL/OCX Register: An error occured while attempting to to create a registery key.";
+    const std::string access =
+        "DLL/OCX Register: An error occured while attempting to access the registery.";
+    EXPECT_EQ(messages,
+              std::vector<std::string>({create, create, create, access, access, access, access}));
+    EXPECT_EQ(form.Form().PieceSize, 1440000);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     // Qt writes its settings and caches under these; keep them in a folder of our own.
     QTemporaryDir home;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Headless unless a test asks for a screen (the layout runs on Xvfb).
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     for (const char* variable :
          {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
         qputenv(variable, QFile::encodeName(home.path()));
