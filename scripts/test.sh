@@ -11,6 +11,9 @@ git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 source scripts/scratch-home.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2
+# The Debian package, installed with apt, used and removed again: on CI only,
+# since it installs into the system.
+if [ "${CI:-}" = true ] || [ "${TREN_PACKAGE_TEST:-}" = 1 ]; then bash scripts/package_test.sh build; fi
 
 # A report exits with 86, which no program here uses, so no test can take it for
 # an expected failure status.
