@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Pictures the window as a fresh start shows it, on a virtual X screen at 96 dpi:
-# docs/window.png, and docs/window@2x.png at twice the scale.
-# Usage: scripts/screenshot.sh [path/to/tren]   (default: build/src/tren, built first)
+# docs/window.png with the desktop's 9 pt font, docs/window-11pt.png with the
+# font as large as 11 pt (fonts at 117 dpi), docs/window@2x.png at twice the scale.
+# Usage: scripts/screenshot.sh [path/to/tren]   (default: build/src/tren, built first;
+# give /usr/bin/tren to picture the installed program)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,8 +26,8 @@ export QT_QPA_PLATFORM=xcb
 # drawn, picture it (there is no window manager, so no frame), stop it.
 # shellcheck disable=SC2016
 shoot='
-    tren=$1 scale=$2 out=$3
-    QT_SCALE_FACTOR=$scale "$tren" &
+    tren=$1 scale=$2 fontdpi=$3 out=$4
+    QT_SCALE_FACTOR=$scale QT_FONT_DPI=$fontdpi "$tren" &
     pid=$!
     id=""
     for _ in $(seq 100); do
@@ -42,9 +44,13 @@ shoot='
 '
 
 mkdir -p docs
-# The screen is larger than the window at either scale.
-xvfb-run -a -s "-screen 0 640x400x24 -dpi 96 -nolisten tcp" \
-    bash -c "$shoot" shoot "$tren" 1 "$PWD/docs/window.png"
-xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96 -nolisten tcp" \
-    bash -c "$shoot" shoot "$tren" 2 "$PWD/docs/window@2x.png"
-echo "screenshot: wrote docs/window.png and docs/window@2x.png"
+# The screen is much larger than the window, so that the pointer, in its middle,
+# rests on no control.
+shot() { # SCALE FONT_DPI OUT
+    xvfb-run -a -s "-screen 0 2400x1600x24 -dpi 96 -nolisten tcp" \
+        bash -c "$shoot" shoot "$tren" "$1" "$2" "$PWD/docs/$3"
+}
+shot 1 96 window.png
+shot 1 117 window-11pt.png
+shot 2 96 window@2x.png
+echo "screenshot: wrote docs/window.png, docs/window-11pt.png and docs/window@2x.png"

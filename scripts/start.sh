@@ -1,6 +1,28 @@
 #!/usr/bin/env bash
-# Sets up and builds, then starts the window.
+# Builds the programs and starts the window. Installs (with apt-get, through sudo
+# when not root) only what building and running need; the test tools come with
+# scripts/test.sh. Where scripts/setup.sh has configured build/, that is built;
+# otherwise the programs alone are built into build-app/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-exec build/src/tren "$@"
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libcli11-dev libssl-dev)
+mapfile -t missing < <(for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        echo "$package"
+done)
+if ((${#missing[@]})); then
+    echo "start: installing ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+build=build
+if [ ! -f build/build.ninja ]; then
+    build=build-app
+    cmake -S . -B "$build" -G Ninja -DTREN_WITH_TESTS=OFF >/dev/null
+fi
+cmake --build "$build" --target tren
+exec "$build/src/tren" "$@"
