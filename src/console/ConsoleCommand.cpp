@@ -20,7 +20,6 @@
 #include <memory>
 #include <sstream>
 #include <streambuf>
-#include <unistd.h>
 #include <vector>
 
 namespace tren::console {
@@ -209,10 +208,6 @@ std::string AbsoluteFolder(const std::string& folder) {
     return WithTrailingSeparator(path.string());
 }
 
-bool IsTerminal(std::ostream& stream) {
-    return &stream == &std::cerr && ::isatty(STDERR_FILENO) == 1;
-}
-
 // Passes every write on to standard output and keeps the errno of the first one
 // that fails: by the time the run has finished and says so, errno is long gone.
 class FailureKeepingBuffer final : public std::streambuf {
@@ -376,7 +371,7 @@ CommandLine::CommandLine() {
 }
 
 int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& classStore,
-             std::ostream& out, std::ostream& err) {
+             std::ostream& out, std::ostream& err, bool errIsTerminal) {
     CommandLine cli;
     CLI::App& app = cli.app;
     // CLI11 would take an unknown word for a stray argument; name it for what it is.
@@ -438,7 +433,7 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
     }
 
     const bool trenning = cli.tren->parsed();
-    ConsoleProgressBar progress(err, IsTerminal(err));
+    ConsoleProgressBar progress(err, errIsTerminal);
     ConsoleWindow window(err, AbsoluteFolder(cli.outFolder), progress);
     ConsoleTextBox txtSrcFile;
     ConsoleComboBox cmbSize;
@@ -468,12 +463,12 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
 } // namespace
 
 int RunCommand(int argc, const char* const* argv, RunTime& runTime, ClassStore& classStore,
-               std::ostream& out, std::ostream& err) {
+               std::ostream& out, std::ostream& err, bool errIsTerminal) {
     // A reader that went away or a full disk behind standard output stops the
     // lines, never the run: the set or the rebuilt file is finished first.
     FailureKeepingBuffer kept(out.rdbuf());
     std::ostream lines(&kept);
-    const int status = Dispatch(argc, argv, runTime, classStore, lines, err);
+    const int status = Dispatch(argc, argv, runTime, classStore, lines, err, errIsTerminal);
     lines.flush();
     if (kept.Error() == 0)
         return status;

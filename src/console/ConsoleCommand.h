@@ -21,8 +21,9 @@ enum ExitStatus : int {
 
 // Parses the command line and runs the window's own handler for the verb, the
 // dialogs answered from the arguments.
-// The system's services come from main, which chose them.
+// The system's services come from main, which chose them, and so does the answer
+// to whether err is a terminal, where a progress bar is drawn.
 int RunCommand(int argc, const char* const* argv, RunTime& runTime, ClassStore& classStore,
-               std::ostream& out, std::ostream& err);
+               std::ostream& out, std::ostream& err, bool errIsTerminal = false);
 
 } // namespace tren::console

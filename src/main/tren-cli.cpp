@@ -23,5 +23,6 @@ int main(int argc, char** argv) {
     tren::platform::PosixRunTime runTime;
     auto classStore = tren::platform::FreedesktopClassStore::FromEnvironment(
         runTime.HomeFolder(), tren::platform::TypeIcons());
-    return tren::console::RunCommand(argc, argv, runTime, classStore, std::cout, std::cerr);
+    return tren::console::RunCommand(argc, argv, runTime, classStore, std::cout, std::cerr,
+                                     ::isatty(STDERR_FILENO) == 1);
 }

@@ -12,6 +12,8 @@ const char* StandardText(ErrorCode code) {
         return "Out of memory";
     case ErrorCode::IndexOutOfRange:
         return "Subscript out of range";
+    case ErrorCode::BadFileName:
+        return "Bad file name or number";
     case ErrorCode::FileNotFound:
         return "File not found";
     case ErrorCode::DeviceIo:

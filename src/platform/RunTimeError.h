@@ -13,6 +13,7 @@ enum class ErrorCode : int {
     Overflow = 6,
     OutOfMemory = 7,
     IndexOutOfRange = 9,
+    BadFileName = 52,
     FileNotFound = 53,
     DeviceIo = 57,
     DiskFull = 61,

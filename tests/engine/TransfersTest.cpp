@@ -1,8 +1,7 @@
 #include "engine/Transfers.h"
 
 #include "platform/RunTimeError.h"
-#include "platform/linux/PosixRunTime.h"
-#include "support/FaultyCalls.h"
+#include "support/SystemUnderTest.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +20,7 @@ class TransfersTest : public testing::Test {
   protected:
     test::TempFolder folder;
     test::FaultyCalls calls;
-    platform::PosixRunTime runTime{calls};
+    test::SystemRunTime runTime{calls};
     TransferBuffers buffers;
 
     void Fill(TransferBuffer& buffer, std::vector<std::uint8_t> bytes) {
@@ -67,6 +66,7 @@ TEST_P(CopyFileToFileTest, MovesRangesToTheirOffsetsAndRefusesAShortSource) {
         EXPECT_NE(failure.Description().find(folder / "source"), std::string::npos);
     }
     target->Publish();
+    target.reset();
     auto expected = std::vector<std::uint8_t>(bytes.begin() + 50000, bytes.begin() + 90000);
     expected.insert(expected.end(), bytes.begin(), bytes.begin() + 100);
     const auto written = ReadFile(folder / "target");
@@ -103,8 +103,9 @@ TEST_P(FailingSideTest, NamesTheSideThatFailed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sides, FailingSideTest,
-                         testing::Values(SideCase{"read", "read", "source", "Cannot read"},
-                                         SideCase{"write", "write", "target", "Cannot write"}),
+                         testing::Values(SideCase{"read", test::ReadCall, "source", "Cannot read"},
+                                         SideCase{"write", test::WriteCall, "target",
+                                                  "Cannot write"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

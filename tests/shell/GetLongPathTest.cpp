@@ -1,14 +1,22 @@
 #include "shell/MFileAssociations.h"
 
+#include "platform/Paths.h"
 #include "platform/RunTime.h"
 #include "platform/RunTimeError.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 namespace tren::MFileAssociations {
 namespace {
+
+// A path of the table written with this system's separator.
+std::string Native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', platform::PathSeparator);
+    return path;
+}
 
 // Directory entries by the path that names them, as a system with short names
 // would answer; "!" marks an entry whose lookup fails.
@@ -16,7 +24,9 @@ class TableLookup final : public platform::EntryLookup {
   public:
     std::string LookUpEntry(const std::string& path, int attributes) override {
         EXPECT_EQ(attributes, 54); // folders and hidden entries too
-        const auto entry = entries.find(path);
+        std::string key = path;
+        std::replace(key.begin(), key.end(), platform::PathSeparator, '/');
+        const auto entry = entries.find(key);
         if (entry == entries.end())
             return {};
         if (entry->second == "!")
@@ -49,7 +59,7 @@ class GetLongPathTest : public testing::TestWithParam<LongPathCase> {};
 
 TEST_P(GetLongPathTest, GivesEachComponentItsStoredName) {
     TableLookup lookup;
-    EXPECT_EQ(GetLongPath(GetParam().path, lookup), GetParam().longPath);
+    EXPECT_EQ(GetLongPath(Native(GetParam().path), lookup), Native(GetParam().longPath));
 }
 
 INSTANTIATE_TEST_SUITE_P(

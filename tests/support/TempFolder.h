@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Paths.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,7 +18,9 @@ class TempFolder {
     ~TempFolder();
 
     const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    std::string operator/(const std::string& name) const {
+        return path_ + platform::PathSeparator + name;
+    }
 
   private:
     std::string path_;

@@ -2,9 +2,8 @@
 
 #include "platform/ClassStore.h"
 #include "platform/Controls.h"
-#include "platform/linux/PosixRunTime.h"
-#include "support/FaultyCalls.h"
 #include "support/ForwardingRunTime.h"
+#include "support/SystemUnderTest.h"
 #include "window/frmTren.h"
 
 #include <deque>
@@ -36,7 +35,7 @@ class ScriptedForm {
 
     // This system's run-time over system calls that fail on purpose.
     FaultyCalls calls;
-    platform::PosixRunTime system{calls};
+    SystemRunTime system{calls};
     ForwardingRunTime runTime{system};
     std::deque<platform::OpenChoice> opens;
     std::deque<std::string> folders;

@@ -296,13 +296,16 @@ TEST_F(FormTest, AMissingFileGetsOneMessage) {
 
 TEST_F(FormTest, NoFolderChosenMeansTheUsersTempFolder) {
     const Bytes bytes = RandomBytes(1440001, 3);
+    const std::string temp = home / "TEMP" + platform::PathSeparator;
     Tren(Source("a.b.c", bytes), Size144M, "");
-    EXPECT_EQ(ui.ListLines().front(), home / "TEMP/a.b.c.tr1 [1440000 bytes]");
+    EXPECT_EQ(ui.ListLines().front(), temp + "a.b.c.tr1 [1440000 bytes]");
+#ifndef _WIN32
     EXPECT_EQ(fs::status(home / "TEMP").permissions() & fs::perms::others_write, fs::perms::none);
+#endif
 
     // The second run finds the folder there.
-    Build(home / "TEMP/a.b.c.tr0", "");
-    EXPECT_EQ(ui.ListLines().front(), home / "TEMP/a.b.c [1440001 bytes]");
+    Build(temp + "a.b.c.tr0", "");
+    EXPECT_EQ(ui.ListLines().front(), temp + "a.b.c [1440001 bytes]");
 }
 
 TEST_F(FormTest, ATempFolderThatCannotBeMadeStopsTheRun) {
@@ -335,8 +338,11 @@ TEST_F(FormTest, FileExistsIsFalseOnlyForAMissingFile) {
         {in / "file", true},
         {in / "missing", false},
         {in / "nowhere/missing", false},
-        // Not found for another reason: it fails later with that reason.
+#ifndef _WIN32
+        // Not found for another reason: it fails later with that reason. Windows
+        // calls a name under a file not found, as under a missing folder.
         {in / "file/below", true},
+#endif
     };
     for (const auto& [path, exists] : table)
         EXPECT_EQ(ui.form.FileExists(path), exists) << path;

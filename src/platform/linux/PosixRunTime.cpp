@@ -1,6 +1,7 @@
 #include "platform/linux/PosixRunTime.h"
 
 #include "platform/Paths.h"
+#include "platform/TemporaryName.h"
 #include "platform/linux/Interruption.h"
 #include "platform/linux/Sha256.h"
 
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
-#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -119,21 +119,6 @@ EntryKind KindOf(mode_t mode) {
 
 FileId IdOf(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
-std::string RandomSuffix() {
-    static std::mt19937_64 generator{std::random_device{}()};
-    static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string suffix;
-    for (int i = 0; i < 10; ++i)
-        suffix += digits[generator() % (sizeof digits - 1)];
-    return suffix;
-}
-
-// A short hidden name beside the target: short, so that it fits wherever the
-// target's own name fits.
-std::string TemporaryName(const std::string& target) {
-    return FolderOf(target) + ".tren-" + RandomSuffix();
 }
 
 // A final symbolic link is followed to the file it names, so that the new file

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, cross-builds the 32-bit Windows programs into
+# build-windows/ and runs their tests under Wine, headless, in a Wine prefix of
+# their own. The exchange of sets with Linux uses build/src/tren-cli, built
+# first when missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup-windows.sh
+[ -x build/src/tren-cli ] || scripts/setup.sh
+
+cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+    -DTREN_LINUX_CLI="$PWD/build/src/tren-cli" >/dev/null
+cmake --build build-windows -j2
+
+source scripts/scratch-home.sh
+export WINEPREFIX="$scratch/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine keeps its server running after each program; one that stays for the whole
+# run spares every test the wait for it to go.
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
+wine wineboot -i >/dev/null 2>&1
+wineserver -p
+ctest --test-dir build-windows --output-on-failure -j2

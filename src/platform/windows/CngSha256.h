@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/RunTime.h"
+
+namespace tren::platform {
+
+// SHA-256 from the system's Cryptography API: Next Generation (bcrypt.dll).
+std::unique_ptr<Hasher> NewCngSha256();
+
+} // namespace tren::platform

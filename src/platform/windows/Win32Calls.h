@@ -1,0 +1,33 @@
+#pragma once
+
+#include <windows.h>
+
+namespace tren::platform {
+
+// The Win32 calls the run-time makes on files, behind one seam so that tests can
+// make any one of them fail. Each returns as the call does, with the last error
+// set.
+class Win32Calls {
+  public:
+    virtual ~Win32Calls() = default;
+
+    virtual HANDLE CreateFileA(const char* path, DWORD access, DWORD share, DWORD disposition,
+                               DWORD flags);
+    virtual BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done, OVERLAPPED* at);
+    virtual BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done,
+                           OVERLAPPED* at);
+    virtual BOOL FlushFileBuffers(HANDLE file);
+    virtual BOOL MoveFileExA(const char* from, const char* to, DWORD flags);
+    // Releases the handle even when it reports a failure.
+    virtual BOOL CloseHandle(HANDLE handle);
+    virtual BOOL DeleteFileA(const char* path);
+    virtual BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info,
+                                            DWORD size);
+    virtual BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
+    virtual BOOL CreateDirectoryA(const char* path);
+};
+
+// The calls as the system makes them.
+Win32Calls& RealWin32Calls();
+
+} // namespace tren::platform
