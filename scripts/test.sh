@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up and builds, then runs every test; then the same tests again under
+# Sets up and builds, then runs every test, of the Linux and of the Windows
+# programs (scripts/test-windows.sh); then the Linux tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), and the fuzz
 # target for a minute (build-fuzz/). Tests keep to their own temporary folders;
 # HOME and the XDG folders point into one here as well.
@@ -11,6 +12,9 @@ git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 source scripts/scratch-home.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2
+
+# The 32-bit Windows programs, cross-built and tested under Wine.
+scripts/test-windows.sh
 # The Debian package, installed with apt, used and removed again: on CI only,
 # since it installs into the system.
 if [ "${CI:-}" = true ] || [ "${TREN_PACKAGE_TEST:-}" = 1 ]; then bash scripts/package_test.sh build; fi
