@@ -16,7 +16,7 @@ inline constexpr DWORD IoError = ERROR_IO_DEVICE;
 } // namespace tren::test
 #else
 #include "platform/linux/PosixRunTime.h"
-#include "support/FaultyCalls.h"
+#include "support/linux/FaultyCalls.h"
 
 #include <cerrno>
 

@@ -1,6 +1,6 @@
 #include "platform/linux/PosixRunTime.h"
 
-#include "support/FaultyCalls.h"
+#include "support/linux/FaultyCalls.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "support/FaultyCalls.h"
+#include "support/linux/FaultyCalls.h"
 
 #include <algorithm>
 
