@@ -1,7 +1,7 @@
 #include "platform/linux/PosixRunTime.h"
 
-#include "support/linux/FaultyCalls.h"
 #include "support/TempFolder.h"
+#include "support/linux/FaultyCalls.h"
 
 #include <gtest/gtest.h>
 
