@@ -1,8 +1,9 @@
 #include "platform/windows/RegistryClassStore.h"
 
-#include <windows.h>
-
 #include <shlobj.h>
+
+#include <string_view>
+#include <utility>
 
 namespace tren::platform {
 
@@ -12,40 +13,100 @@ namespace {
 // link: full access without the standard rights.
 constexpr REGSAM Access = 63;
 
-std::string UnderClasses(const std::string& subKey) {
-    return "Software\\Classes\\" + subKey;
+bool IsFile(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// "CLASS\shell\VERB\command", in any case.
+bool IsCommandKey(const std::string& subKey) {
+    constexpr std::string_view Command = "\\command";
+    return subKey.size() > Command.size() &&
+           ::lstrcmpiA(subKey.c_str() + subKey.size() - Command.size(), Command.data()) == 0;
+}
+
+// A command value "PROGRAM PARAMS %1" with the program and the document quoted:
+// "PROGRAM" PARAMS "%1". Unquoted, a program under "C:\Program Files\" runs
+// "C:\Program.exe" where one exists, and a document whose name has blanks
+// arrives in pieces. The program path may hold blanks: it is the longest part
+// before a blank that names a file. A value already quoted, or without the
+// placeholder, stays as it is.
+std::string QuotedCommand(const std::string& command) {
+    constexpr std::string_view Placeholder = " %1";
+    if (command.empty() || command.front() == '"' || command.size() < Placeholder.size() ||
+        command.compare(command.size() - Placeholder.size(), Placeholder.size(), Placeholder) != 0)
+        return command;
+    const std::string line = command.substr(0, command.size() - Placeholder.size());
+    // Each try ends before a run of blanks: the system drops a name's trailing
+    // blanks, so "tren.exe " would pass for the program.
+    std::size_t last = line.find_last_not_of(' ');
+    while (last != std::string::npos && !IsFile(line.substr(0, last + 1))) {
+        const std::size_t blank = line.rfind(' ', last);
+        last = blank == std::string::npos ? blank : line.find_last_not_of(' ', blank);
+    }
+    const std::size_t end = last == std::string::npos ? line.size() : last + 1;
+    return '"' + line.substr(0, end) + '"' + line.substr(end) + " \"%1\"";
 }
 
 } // namespace
+
+RegistryClassStore::RegistryClassStore(RegistryCalls& calls, std::string classesKey)
+    : calls_(calls), classesKey_(std::move(classesKey)) {}
+
+std::string RegistryClassStore::UnderClasses(const std::string& subKey) const {
+    return classesKey_ + "\\" + subKey;
+}
 
 bool RegistryClassStore::CreateKey(RootKey, const std::string& subKey) {
     HKEY key = nullptr;
     DWORD disposition = 0;
     char noClass[] = "";
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, UnderClasses(subKey).c_str(), 0, noClass,
-                          REG_OPTION_NON_VOLATILE, Access, nullptr, &key,
-                          &disposition) != ERROR_SUCCESS)
+    if (calls_.RegCreateKeyExA(HKEY_CURRENT_USER, UnderClasses(subKey).c_str(), 0, noClass,
+                               REG_OPTION_NON_VOLATILE, Access, nullptr, &key,
+                               &disposition) != ERROR_SUCCESS)
         return false;
-    ::RegCloseKey(key);
+    if (disposition == REG_CREATED_NEW_KEY)
+        changed_ = true;
+    calls_.RegCloseKey(key);
     return true;
+}
+
+bool RegistryClassStore::Holds(HKEY key, const std::string& data) {
+    // One byte more than the text: a longer value does not fit and is no match.
+    std::string stored(data.size() + 1, '\0');
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(stored.size());
+    return calls_.RegQueryValueExA(key, "", nullptr, &type, reinterpret_cast<BYTE*>(stored.data()),
+                                   &size) == ERROR_SUCCESS &&
+           type == REG_SZ && size == stored.size() &&
+           std::string_view(stored) == std::string_view(data.c_str(), data.size() + 1);
 }
 
 SetOutcome RegistryClassStore::SetDefaultValue(RootKey, const std::string& subKey,
                                                const std::string& value) {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, UnderClasses(subKey).c_str(), 0, Access, &key) !=
+    if (calls_.RegOpenKeyExA(HKEY_CURRENT_USER, UnderClasses(subKey).c_str(), 0, Access, &key) !=
         ERROR_SUCCESS)
         return SetOutcome::CannotOpen;
-    // The text with its closing NUL, as REG_SZ data is stored.
-    const LONG result =
-        ::RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>(value.size() + 1));
-    ::RegCloseKey(key);
+    const std::string data = IsCommandKey(subKey) ? QuotedCommand(value) : value;
+    LSTATUS result = ERROR_SUCCESS;
+    if (!Holds(key, data)) {
+        // The text with its closing NUL, as REG_SZ data is stored.
+        result =
+            calls_.RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                                  static_cast<DWORD>(data.size() + 1));
+        if (result == ERROR_SUCCESS)
+            changed_ = true;
+    }
+    calls_.RegCloseKey(key);
     return result == ERROR_SUCCESS ? SetOutcome::Done : SetOutcome::CannotSet;
 }
 
 void RegistryClassStore::Publish() {
-    ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    if (!changed_)
+        return;
+    calls_.SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    changed_ = false;
 }
 
 } // namespace tren::platform

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "platform/ClassStore.h"
+#include "platform/windows/RegistryCalls.h"
+
+#include <string>
 
 namespace tren::platform {
 
@@ -8,13 +11,30 @@ namespace tren::platform {
 // part of it, HKEY_CURRENT_USER\Software\Classes, which HKEY_CLASSES_ROOT shows
 // for this user: it needs no administrator, and a program the user chose for a
 // type, kept apart from the class keys, stays chosen.
+//
+// A value already there as it would be written is left alone, so that a second
+// start changes nothing; the shell hears of a change only when there was one. A
+// verb's command is written with the program and the document in quotes.
 class RegistryClassStore final : public ClassStore {
   public:
+    // classesKey is the key under HKEY_CURRENT_USER that stands for the classes root.
+    explicit RegistryClassStore(RegistryCalls& calls = RealRegistryCalls(),
+                                std::string classesKey = "Software\\Classes");
+
     bool CreateKey(RootKey root, const std::string& subKey) override;
     SetOutcome SetDefaultValue(RootKey root, const std::string& subKey,
                                const std::string& value) override;
     // Tells the shell that associations changed, so that it shows the icon at once.
     void Publish() override;
+
+  private:
+    std::string UnderClasses(const std::string& subKey) const;
+    // Whether the key's default value is the text data already.
+    bool Holds(HKEY key, const std::string& data);
+
+    RegistryCalls& calls_;
+    std::string classesKey_;
+    bool changed_ = false;
 };
 
 } // namespace tren::platform

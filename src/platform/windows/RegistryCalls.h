@@ -1,0 +1,30 @@
+#pragma once
+
+#include <windows.h>
+
+namespace tren::platform {
+
+// The registry calls the store of file classes makes, and the shell's notice of a
+// change, behind one seam so that tests can make any one of them fail. Each
+// returns as the call does.
+class RegistryCalls {
+  public:
+    virtual ~RegistryCalls() = default;
+
+    virtual LSTATUS RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass,
+                                    DWORD options, REGSAM access, SECURITY_ATTRIBUTES* security,
+                                    HKEY* result, DWORD* disposition);
+    virtual LSTATUS RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, REGSAM access,
+                                  HKEY* result);
+    virtual LSTATUS RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type,
+                                     BYTE* data, DWORD* size);
+    virtual LSTATUS RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type,
+                                   const BYTE* data, DWORD size);
+    virtual LSTATUS RegCloseKey(HKEY key);
+    virtual void SHChangeNotify(LONG event, UINT flags, const void* item1, const void* item2);
+};
+
+// The calls as the system makes them.
+RegistryCalls& RealRegistryCalls();
+
+} // namespace tren::platform
