@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Draws tren's pictures as pixel art and writes them as PNG and SVG files.
+"""Draws tren's pictures as pixel art and writes them as PNG and SVG files, and
+as the icon and cursor files the Windows program carries as resources.
 
 The pictures are small on purpose: a 16-colour look, crisp at their own size.
 Larger theme sizes are the same pixels scaled up without smoothing, and the
-scalable icon is the 16 x 16 drawing as SVG squares.
+scalable icon is the 16 x 16 drawing as SVG squares. Icon and cursor images are
+palette DIBs with an AND mask, the form every Windows loader reads.
 
     tools/draw_artwork.py [OUTPUT_FOLDER]   (default: art/)
 """
@@ -92,6 +94,7 @@ TREN_16 = """
 kkkkkkkkkkkkkkk.
 .kk.........kk..
 """
+HAND_HOT_SPOT = (5, 0)
 
 
 def parse(art):
@@ -162,7 +165,20 @@ def tren_picture_32():
     return picture
 
 
-def write_png(path, picture, scale=1, monochrome=False):
+def monochrome(picture):
+    """Light colours become white, dark ones black; transparency stays."""
+    def level(colour):
+        if colour is None:
+            return None
+        return PALETTE["w"] if sum(colour) > 382 else PALETTE["k"]
+    return [[level(colour) for colour in row] for row in picture]
+
+
+def scaled(picture, scale):
+    return [[colour for colour in row for _ in range(scale)] for row in picture for _ in range(scale)]
+
+
+def write_png(path, picture, scale=1):
     height = len(picture) * scale
     width = len(picture[0]) * scale
     raw = bytearray()
@@ -172,9 +188,6 @@ def write_png(path, picture, scale=1, monochrome=False):
             colour = picture[y // scale][x // scale]
             if colour is None:
                 raw += b"\0\0\0\0"
-            elif monochrome:
-                v = 255 if sum(colour) > 382 else 0
-                raw += bytes((v, v, v, 255))
             else:
                 raw += bytes(colour) + b"\xff"
 
@@ -208,6 +221,53 @@ def write_svg(path, picture):
         out.write("\n".join(parts))
 
 
+def dib(picture):
+    """One image of an icon or cursor file: a bottom-up bitmap of palette indices,
+    twice as high as the picture in its header, followed by the AND mask."""
+    height, width = len(picture), len(picture[0])
+    # Transparent pixels are black under a set mask bit, which leaves the screen as it is.
+    colours = [PALETTE["k"]]
+    for row in picture:
+        for colour in row:
+            if colour is not None and colour not in colours:
+                colours.append(colour)
+    bits = next((b for b in (1, 4, 8) if len(colours) <= 1 << b), None)
+    if bits is None:
+        raise ValueError("an icon image takes at most 256 colours")
+
+    def packed(values, depth):
+        number = 0
+        for value in values:
+            number = (number << depth) | value
+        stride = (width * depth + 31) // 32 * 4
+        return (number << (stride * 8 - width * depth)).to_bytes(stride, "big")
+
+    indices = b"".join(packed([0 if c is None else colours.index(c) for c in row], bits)
+                       for row in reversed(picture))
+    mask = b"".join(packed([c is None for c in row], 1) for row in reversed(picture))
+    palette = b"".join(bytes((c[2], c[1], c[0], 0)) for c in colours)
+    palette += bytes(4 * ((1 << bits) - len(colours)))
+    header = struct.pack("<IiiHHIIiiII", 40, width, 2 * height, 1, bits, 0,
+                         len(indices) + len(mask), 0, 0, 0, 0)
+    return bits, header + palette + indices + mask
+
+
+def write_icon_file(path, pictures, hot_spot=None):
+    """An .ico file, or a .cur file when the pictures have a hot spot."""
+    images = [dib(picture) for picture in pictures]
+    offset = 6 + 16 * len(images)
+    directory = struct.pack("<HHH", 0, 1 if hot_spot is None else 2, len(images))
+    for picture, (bits, data) in zip(pictures, images):
+        width, height = len(picture[0]), len(picture)
+        colour_count = 1 << bits if bits < 8 else 0
+        planes_or_x, bits_or_y = (1, bits) if hot_spot is None else hot_spot
+        directory += struct.pack("<BBBBHHII", width % 256, height % 256, colour_count, 0,
+                                 planes_or_x, bits_or_y, len(data), offset)
+        offset += len(data)
+    with open(path, "wb") as out:
+        out.write(directory + b"".join(data for _, data in images))
+
+
 def pad(picture, width, height):
     padded = canvas(width, height)
     paste(padded, picture, 0, 0)
@@ -221,10 +281,17 @@ def main():
     for size in (16, 32, 48, 64, 128):
         write_png(os.path.join(out, f"tren-{size}.png"), icon, scale=size // 16)
     write_svg(os.path.join(out, "tren.svg"), icon)
-    write_png(os.path.join(out, "build-32.png"), build_picture())
-    write_png(os.path.join(out, "tren-picture-16.png"), parse(TREN_16))
-    write_png(os.path.join(out, "tren-picture-32.png"), tren_picture_32())
-    write_png(os.path.join(out, "hand-cursor.png"), pad(parse(HAND_CURSOR), 32, 32), monochrome=True)
+    write_icon_file(os.path.join(out, "tren.ico"), [scaled(icon, size // 16) for size in (16, 32, 48)])
+    build = build_picture()
+    write_png(os.path.join(out, "build-32.png"), build)
+    write_icon_file(os.path.join(out, "build.ico"), [build])
+    tren_pictures = [parse(TREN_16), tren_picture_32()]
+    write_png(os.path.join(out, "tren-picture-16.png"), tren_pictures[0])
+    write_png(os.path.join(out, "tren-picture-32.png"), tren_pictures[1])
+    write_icon_file(os.path.join(out, "tren-picture.ico"), tren_pictures)
+    hand = monochrome(pad(parse(HAND_CURSOR), 32, 32))
+    write_png(os.path.join(out, "hand-cursor.png"), hand)
+    write_icon_file(os.path.join(out, "hand.cur"), [hand], hot_spot=HAND_HOT_SPOT)
 
 
 if __name__ == "__main__":

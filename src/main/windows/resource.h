@@ -1,0 +1,14 @@
+// Resource IDs of the Windows program, shared by its code and tren.rc.
+#ifndef TREN_MAIN_WINDOWS_RESOURCE_H
+#define TREN_MAIN_WINDOWS_RESOURCE_H
+
+// The program icon has the lowest icon ID: the shell shows the first icon group
+// as the program's own ("tren.exe,0").
+#define IDI_TREN 1
+#define IDI_TREN_PICTURE 2
+#define IDI_BUILD 3
+
+// Not IDC_HAND: winuser.h names the system's hand cursor so.
+#define IDC_HAND_CURSOR 10
+
+#endif
