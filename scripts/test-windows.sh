@@ -1,24 +1,24 @@
 #!/usr/bin/env bash
 # Installs what is missing, cross-builds the 32-bit Windows programs into
-# build-windows/ and runs their tests under Wine, headless, in a Wine prefix of
-# their own. The exchange of sets with Linux uses build/src/tren-cli, built
-# first when missing.
+# build-windows/ and runs their tests under Wine, on a virtual display, in a Wine
+# prefix of their own. The exchange of sets with Linux uses build/src/tren-cli,
+# built first when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup-windows.sh
-[ -x build/src/tren-cli ] || scripts/setup.sh
 
-cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-    -DTREN_LINUX_CLI="$PWD/build/src/tren-cli" >/dev/null
-cmake --build build-windows -j2
+if [ "${1:-}" != --on-display ]; then
+    scripts/setup-windows.sh
+    [ -x build/src/tren-cli ] || scripts/setup.sh
+    cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+        -DTREN_LINUX_CLI="$PWD/build/src/tren-cli" >/dev/null
+    cmake --build build-windows -j2
+    # Wine's desktop takes the display it first finds: the whole run gets one.
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --on-display
+fi
 
-source scripts/scratch-home.sh
-export WINEPREFIX="$scratch/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source scripts/wine-prefix.sh
 # Wine keeps its server running after each program; one that stays for the whole
 # run spares every test the wait for it to go.
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
-wine wineboot -i >/dev/null 2>&1
-wineserver -w
 wineserver -p
 # The first program to start meets the server before ctest does: one that ctest
 # started would inherit, and hold open, the pipe ctest lists the tests through.

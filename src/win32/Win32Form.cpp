@@ -1,0 +1,453 @@
+#include "win32/Win32Form.h"
+
+#include "win32/ControlIds.h"
+#include "win32/Win32Artwork.h"
+
+#include <commctrl.h>
+
+#include <cstdint>
+
+namespace tren::win32 {
+
+namespace {
+
+// Where each control was drawn, in twips from the client area's top left corner.
+struct Place {
+    int left, top, width, height;
+};
+
+constexpr Place ClientArea{0, 0, 5520, 2865};
+constexpr Place TxtSrcFile{720, 1560, 4575, 285};
+constexpr Place FltbBuild{2880, 2040, 1125, 540};
+constexpr Place FltbTren{4200, 2040, 1125, 540};
+constexpr Place ProgressBar1{240, 2520, 2295, 255};
+constexpr Place CmbSize{720, 2040, 1815, 315};
+constexpr Place LstFiles{240, 240, 5055, 1230};
+constexpr Place LblLink{3000, 2640, 2175, 255};
+constexpr Place Label2{240, 2040, 495, 375};
+constexpr Place Label1{240, 1560, 375, 255};
+
+// Twips become pixels as dialog units do: at 96 dpi a twip is 1/15 pixel for a
+// font whose average character is 6 pixels wide and 13 high, the font the form
+// was drawn for; a larger font, or a higher DPI, stretches the layout with it.
+struct Scale {
+    int averageWidth = 6;
+    int height = 13;
+    int X(int twips) const { return ::MulDiv(twips, averageWidth, 6 * 15); }
+    int Y(int twips) const { return ::MulDiv(twips, height, 13 * 15); }
+};
+
+Scale ScaleOf(HWND window, HFONT font) {
+    Scale scale;
+    const HDC dc = ::GetDC(window);
+    const HGDIOBJ old = ::SelectObject(dc, font);
+    TEXTMETRICA metrics{};
+    SIZE extent{};
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    if (::GetTextMetricsA(dc, &metrics) &&
+        ::GetTextExtentPoint32A(dc, alphabet, sizeof alphabet - 1, &extent)) {
+        scale.averageWidth = (extent.cx / 26 + 1) / 2;
+        scale.height = metrics.tmHeight;
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(window, dc);
+    return scale;
+}
+
+// Entry points of later Windows versions, looked up so that the program still
+// starts where they are missing.
+UINT DpiOf(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow && window)
+        if (const UINT dpi = getDpiForWindow(window); dpi > 0)
+            return dpi;
+    const HDC dc = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(nullptr, dc);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+// The system's message font at the window's DPI.
+HFONT MessageFont(UINT dpi) {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+    static const auto forDpi = reinterpret_cast<ForDpiFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "SystemParametersInfoForDpi")));
+    bool got = false;
+    if (forDpi) {
+        // The wide record: the narrow one is not taken at a DPI.
+        NONCLIENTMETRICSW wide{};
+        wide.cbSize = sizeof wide;
+        if (forDpi(SPI_GETNONCLIENTMETRICS, sizeof wide, &wide, 0, dpi)) {
+            LOGFONTW font = wide.lfMessageFont;
+            return ::CreateFontIndirectW(&font);
+        }
+    }
+    got = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    if (!got)
+        return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTA font = metrics.lfMessageFont;
+    font.lfHeight =
+        ::MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(DpiOf(nullptr)));
+    return ::CreateFontIndirectA(&font);
+}
+
+// The flat buttons' own font: MS Sans Serif, 8.25 points, weight 400, character
+// set 177.
+HFONT ButtonFont(UINT dpi) {
+    return ::CreateFontA(-::MulDiv(825, static_cast<int>(dpi), 7200), 0, 0, 0, 400, FALSE, FALSE,
+                         FALSE, 177, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                         DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+}
+
+Win32Form* FormOf(HWND window) {
+    return reinterpret_cast<Win32Form*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+// The path box: every character typed is offered to the form's key handler,
+// which refuses it; paste, cut, clear, undo and the Delete key are refused too.
+// Selecting and copying still work.
+LRESULT CALLBACK PathBoxProc(HWND box, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR data) {
+    auto& form = *reinterpret_cast<frmTren*>(data);
+    switch (message) {
+    case WM_CHAR: {
+        auto key = static_cast<std::int16_t>(w);
+        form.txtSrcFile_KeyPress(key);
+        if (key == 0) {
+            if (w == 3) // Ctrl+C
+                ::SendMessageA(box, WM_COPY, 0, 0);
+            return 0;
+        }
+        return ::DefSubclassProc(box, message, static_cast<WPARAM>(key), l);
+    }
+    case WM_PASTE:
+    case WM_CUT:
+    case WM_CLEAR:
+    case WM_UNDO:
+    case EM_UNDO:
+        return 0;
+    case WM_KEYDOWN:
+        if (w == VK_DELETE)
+            return 0;
+        break;
+    }
+    return ::DefSubclassProc(box, message, w, l);
+}
+
+// A flat button is drawn raised while the mouse is over it.
+LRESULT CALLBACK FlatButtonProc(HWND button, UINT message, WPARAM w, LPARAM l, UINT_PTR,
+                                DWORD_PTR data) {
+    auto* hot = reinterpret_cast<HWND*>(data);
+    switch (message) {
+    case WM_MOUSEMOVE:
+        if (*hot != button) {
+            if (*hot)
+                ::InvalidateRect(*hot, nullptr, TRUE);
+            *hot = button;
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, button, 0};
+            ::TrackMouseEvent(&track);
+            ::InvalidateRect(button, nullptr, TRUE);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        if (*hot == button) {
+            *hot = nullptr;
+            ::InvalidateRect(button, nullptr, TRUE);
+        }
+        break;
+    }
+    return ::DefSubclassProc(button, message, w, l);
+}
+
+} // namespace
+
+Win32Form::Win32Form(RunTime& runTime, ClassStore& classStore, Desktop& desktop)
+    : form_({window_, textBox_, comboBox_, listBox_, progressBar_, commonDialog_, label_},
+            {runTime, classStore, desktop}) {}
+
+Win32Form::~Win32Form() {
+    if (window_.Handle)
+        ::DestroyWindow(window_.Handle);
+    for (HGDIOBJ object : {static_cast<HGDIOBJ>(windowFont_), static_cast<HGDIOBJ>(buttonFont_),
+                           static_cast<HGDIOBJ>(background_)})
+        if (object)
+            ::DeleteObject(object);
+    for (HICON icon : {buildPicture_, trenPicture_})
+        if (icon)
+            ::DestroyIcon(icon);
+}
+
+HWND Win32Form::MakeControl(const char* className, const char* text, DWORD style,
+                            DWORD extendedStyle, int id) {
+    return ::CreateWindowExA(
+        extendedStyle, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_.Handle,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+        reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(window_.Handle, GWLP_HINSTANCE)), nullptr);
+}
+
+void Win32Form::AddTooltip(HWND control, const char* text) {
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_.Handle;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = const_cast<char*>(text);
+    ::SendMessageA(tooltips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Win32Form::Create(HINSTANCE instance) {
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadArtworkIcon(Artwork::WindowIcon, ::GetSystemMetrics(SM_CXICON));
+    windowClass.hIconSm = LoadArtworkIcon(Artwork::WindowIcon, ::GetSystemMetrics(SM_CXSMICON));
+    windowClass.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // the arrow
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = MainWindowClass;
+    ::RegisterClassExA(&windowClass);
+
+    // The toolkit's default frame and Windows' default place; the size follows the
+    // font, once the window knows its DPI.
+    window_.Handle = ::CreateWindowExA(
+        WS_EX_CONTROLPARENT, MainWindowClass, MainWindowCaption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    commonDialog_.Owner = window_.Handle;
+    progressBar_.Window = window_.Handle;
+
+    // In the form's stored order.
+    textBox_.Handle =
+        MakeControl("EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, IdTxtSrcFile);
+    fltbBuild_ = MakeControl("BUTTON", "Build...", WS_TABSTOP | BS_OWNERDRAW, 0, IdFltbBuild);
+    fltbTren_ = MakeControl("BUTTON", "Tren...", WS_TABSTOP | BS_OWNERDRAW, 0, IdFltbTren);
+    progressBar_.Handle = MakeControl(PROGRESS_CLASSA, "", 0, 0, IdProgressBar1);
+    comboBox_.Handle = MakeControl(
+        "COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0, IdCmbSize);
+    listBox_.Handle =
+        MakeControl("LISTBOX", "", WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT,
+                    WS_EX_CLIENTEDGE, IdLstFiles);
+    label_.Handle = MakeControl("STATIC", "tren@example.org", SS_NOTIFY, 0, IdLblLink);
+    label2_ = MakeControl("STATIC", "Size:", 0, 0, IdLabel2);
+    label1_ = MakeControl("STATIC", "File:", 0, 0, IdLabel1);
+
+    // The keyboard's order, by tab index: lstFiles, cmbSize, fltbTren, fltbBuild,
+    // txtSrcFile (labels and the bar take no focus). Windows follows the z-order.
+    HWND after = HWND_TOP;
+    for (HWND control : {listBox_.Handle, label1_, comboBox_.Handle, label2_, progressBar_.Handle,
+                         fltbTren_, fltbBuild_, label_.Handle, textBox_.Handle}) {
+        ::SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = control;
+    }
+
+    ::SetWindowSubclass(textBox_.Handle, PathBoxProc, 1, reinterpret_cast<DWORD_PTR>(&form_));
+    for (HWND button : {fltbBuild_, fltbTren_})
+        ::SetWindowSubclass(button, FlatButtonProc, 1, reinterpret_cast<DWORD_PTR>(&hotButton_));
+
+    tooltips_ = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  window_.Handle, nullptr, instance, nullptr);
+    AddTooltip(textBox_.Handle, "File path");
+    AddTooltip(fltbBuild_, "Build original file from multi-files");
+    AddTooltip(fltbTren_, "Tren file to multi-files");
+    AddTooltip(comboBox_.Handle, "Select the required trenning size");
+    if (const HWND field = ::GetWindow(comboBox_.Handle, GW_CHILD))
+        AddTooltip(field, "Select the required trenning size");
+    AddTooltip(listBox_.Handle, "Process  handling windows");
+    AddTooltip(label_.Handle, "Sending email...");
+
+    background_ = ::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE));
+    LayOut(DpiOf(window_.Handle));
+}
+
+void Win32Form::LayOut(UINT dpi) {
+    dpi_ = dpi;
+    const HFONT oldWindowFont = windowFont_, oldButtonFont = buttonFont_;
+    windowFont_ = MessageFont(dpi);
+    buttonFont_ = ButtonFont(dpi);
+    const Scale scale = ScaleOf(window_.Handle, windowFont_);
+
+    for (HWND control :
+         {textBox_.Handle, comboBox_.Handle, listBox_.Handle, label_.Handle, label1_, label2_})
+        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), FALSE);
+    for (HWND button : {fltbBuild_, fltbTren_})
+        ::SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_), FALSE);
+    ::SendMessageA(tooltips_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), FALSE);
+
+    const auto place = [&](HWND control, const Place& at, int extraHeight = 0) {
+        ::MoveWindow(control, scale.X(at.left), scale.Y(at.top), scale.X(at.width),
+                     scale.Y(at.height) + extraHeight, TRUE);
+    };
+    place(textBox_.Handle, TxtSrcFile);
+    place(fltbBuild_, FltbBuild);
+    place(fltbTren_, FltbTren);
+    place(progressBar_.Handle, ProgressBar1);
+    // A combo box's height takes in its open list: room for the five sizes.
+    const int itemHeight =
+        static_cast<int>(::SendMessageA(comboBox_.Handle, CB_GETITEMHEIGHT, 0, 0));
+    place(comboBox_.Handle, CmbSize, 6 * (itemHeight > 0 ? itemHeight : scale.height) + 2);
+    place(listBox_.Handle, LstFiles);
+    place(label_.Handle, LblLink);
+    place(label2_, Label2);
+    place(label1_, Label1);
+
+    // The pictures as drawn, 32 pixels; DrawIconEx scales them to the button.
+    if (!buildPicture_)
+        buildPicture_ = LoadArtworkIcon(Artwork::BuildPicture, 32);
+    if (!trenPicture_)
+        trenPicture_ = LoadArtworkIcon(Artwork::TrenPicture, 32);
+
+    // The client area as drawn, with the frame around it.
+    RECT frame{0, 0, scale.X(ClientArea.width), scale.Y(ClientArea.height)};
+    ::AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT);
+    ::SetWindowPos(window_.Handle, nullptr, 0, 0, frame.right - frame.left,
+                   frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(window_.Handle, nullptr, TRUE);
+
+    for (HFONT font : {oldWindowFont, oldButtonFont})
+        if (font)
+            ::DeleteObject(font);
+}
+
+void Win32Form::Show(int how) {
+    ::ShowWindow(window_.Handle, how);
+    ::UpdateWindow(window_.Handle);
+}
+
+void Win32Form::RunOperation(void (frmTren::*handler)()) {
+    (form_.*handler)();
+    MSG dropped;
+    while (::PeekMessageA(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
+        ;
+    while (::PeekMessageA(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE))
+        ;
+}
+
+void Win32Form::OnCommand(int id, int code) {
+    switch (id) {
+    case IdFltbTren:
+        if (code == BN_CLICKED)
+            RunOperation(&frmTren::fltbTren_Click);
+        break;
+    case IdFltbBuild:
+        if (code == BN_CLICKED)
+            RunOperation(&frmTren::fltbBuild_Click);
+        break;
+    case IdCmbSize:
+        // Only an entry chosen from the list is a click; typing is not.
+        if (code == CBN_SELCHANGE)
+            comboBox_.Chosen();
+        break;
+    case IdLblLink:
+        if (code == STN_CLICKED)
+            form_.lblLink_Click();
+        break;
+    }
+}
+
+void Win32Form::DrawFlatButton(const DRAWITEMSTRUCT& item) {
+    const HDC dc = item.hDC;
+    RECT face = item.rcItem;
+    ::FillRect(dc, &face, ::GetSysColorBrush(COLOR_BTNFACE));
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    if (pressed)
+        ::DrawEdge(dc, &face, BDR_SUNKENOUTER, BF_RECT);
+    else if (item.hwndItem == hotButton_)
+        ::DrawEdge(dc, &face, BDR_RAISEDINNER, BF_RECT);
+
+    // The picture above the caption, both centred: the largest of the picture's
+    // sizes that leaves the caption room.
+    const HICON picture = item.CtlID == IdFltbBuild ? buildPicture_ : trenPicture_;
+    const HGDIOBJ oldFont = ::SelectObject(dc, buttonFont_);
+    char caption[64] = {};
+    ::GetWindowTextA(item.hwndItem, caption, sizeof caption);
+    RECT text{};
+    ::DrawTextA(dc, caption, -1, &text, DT_CALCRECT | DT_SINGLELINE);
+    const int textHeight = text.bottom - text.top;
+    int size = 0;
+    for (const int pixels : {32, 24, 16}) {
+        size = ::MulDiv(pixels, static_cast<int>(dpi_), 96);
+        if (size + textHeight + 4 <= face.bottom - face.top)
+            break;
+    }
+    const int shift = pressed ? 1 : 0;
+    const int top = face.top + ((face.bottom - face.top) - size - textHeight) / 2 + shift;
+    if (picture)
+        ::DrawIconEx(dc, face.left + ((face.right - face.left) - size) / 2 + shift, top, picture,
+                     size, size, 0, nullptr, DI_NORMAL);
+    RECT line{face.left + shift, top + size, face.right + shift, top + size + textHeight};
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc,
+                   ::GetSysColor(item.itemState & ODS_DISABLED ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
+    ::DrawTextA(dc, caption, -1, &line, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
+    ::SelectObject(dc, oldFont);
+    if (item.itemState & ODS_FOCUS) {
+        RECT focus = face;
+        ::InflateRect(&focus, -3, -3);
+        ::DrawFocusRect(dc, &focus);
+    }
+}
+
+LRESULT CALLBACK Win32Form::WindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Win32Form*>(reinterpret_cast<CREATESTRUCTA*>(l)->lpCreateParams);
+        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+        form->window_.Handle = window;
+    }
+    if (Win32Form* form = FormOf(window))
+        return form->Handle(message, w, l);
+    return ::DefWindowProcA(window, message, w, l);
+}
+
+LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(w), HIWORD(w));
+        return 0;
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(l);
+        if (item.CtlType == ODT_BUTTON) {
+            DrawFlatButton(item);
+            return TRUE;
+        }
+        break;
+    }
+    case WM_CTLCOLORSTATIC: {
+        const HDC dc = reinterpret_cast<HDC>(w);
+        ::SetBkMode(dc, TRANSPARENT);
+        // The link in the highlight colour (system colour 13).
+        ::SetTextColor(dc, ::GetSysColor(reinterpret_cast<HWND>(l) == label_.Handle
+                                             ? COLOR_HIGHLIGHT
+                                             : COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_SETCURSOR:
+        // The hand over the link, its hot spot at the fingertip.
+        if (reinterpret_cast<HWND>(w) == label_.Handle)
+            if (const HCURSOR hand = label_.Cursor()) {
+                ::SetCursor(hand);
+                return TRUE;
+            }
+        break;
+    case WM_DPICHANGED: {
+        LayOut(HIWORD(w));
+        const auto* suggested = reinterpret_cast<const RECT*>(l);
+        ::SetWindowPos(window_.Handle, nullptr, suggested->left, suggested->top, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_SETTINGCHANGE:
+        // A new message font places the controls anew.
+        if (w == SPI_SETNONCLIENTMETRICS)
+            LayOut(dpi_);
+        break;
+    case WM_DESTROY:
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::DefWindowProcA(window_.Handle, message, w, l);
+}
+
+} // namespace tren::win32
