@@ -283,6 +283,11 @@ TEST(WindowDriverTest, TrensAndBuildsThroughTheButtons) {
     EXPECT_EQ(BoxText(box), "file is too small for Trening");
     tren.Dismiss(IDOK);
 
+    // Typed text chooses no size: the pieces are cut at the chosen 1.44M.
+    const HWND field = ::GetWindow(tren.Control(IdCmbSize), GW_CHILD);
+    ::SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    for (const char c : std::string("5M Bytes\r"))
+        ::PostMessageA(field, WM_CHAR, static_cast<WPARAM>(c), 0);
     tren.Click(IdFltbTren);
     tren.Open(folder / "whole.bin");
     tren.Dismiss(IDCANCEL);
