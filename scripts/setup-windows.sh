@@ -6,32 +6,15 @@
 # A second run finds everything in place and does nothing.
 set -euo pipefail
 
+cd "$(dirname "$0")/.."
+source scripts/install-missing.sh
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 
-installed() {
-    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
-}
-
-updated=""
-install_missing() {
-    local missing=() package
-    for package in "$@"; do
-        installed "$package" || missing+=("$package")
-    done
-    ((${#missing[@]})) || return 0
-    echo "setup-windows: installing ${missing[*]}"
-    if [ -z "$updated" ]; then
-        $sudo apt-get update -qq
-        updated=1
-    fi
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-}
-
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
-    updated=""
+    apt_updated=""
 fi
 install_missing g++-mingw-w64-i686-posix cmake ninja-build googletest \
     wine wine32:i386 wine64 fonts-wine xvfb xauth xdotool imagemagick

@@ -12,18 +12,8 @@ packages=(
     clang clang-format libclang-rt-14-dev llvm strace
     help2man dpkg-dev file lintian appstream man-db
 )
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-        missing+=("$package")
-done
-if ((${#missing[@]})); then
-    echo "setup: installing ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source scripts/install-missing.sh
+install_missing "${packages[@]}"
 
 cmake -S . -B build -G Ninja "$@" >/dev/null
 cmake --build build
