@@ -1,4 +1,4 @@
-#include "platform/linux/Interruption.h"
+#include "platform/RemovalOnInterrupt.h"
 
 #include <atomic>
 #include <climits>

@@ -1,8 +1,8 @@
 #include "platform/linux/PosixRunTime.h"
 
 #include "platform/Paths.h"
+#include "platform/RemovalOnInterrupt.h"
 #include "platform/TemporaryName.h"
-#include "platform/linux/Interruption.h"
 #include "platform/linux/Sha256.h"
 
 #include <algorithm>

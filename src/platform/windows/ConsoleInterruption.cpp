@@ -1,55 +1,50 @@
-#include "platform/windows/ConsoleInterruption.h"
+#include "platform/RemovalOnInterrupt.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <mutex>
-#include <vector>
 
 namespace tren::platform {
 
 namespace {
 
 // The console's handler runs on a thread of its own: the names are shared under
-// a lock.
-std::mutex& Guard() {
-    static std::mutex guard;
-    return guard;
-}
-
-std::vector<std::string>& Names() {
-    static std::vector<std::string> names;
-    return names;
-}
+// a lock. A run holds at most two temporary names at once.
+constexpr int Slots = 8;
+std::string names[Slots];
+std::mutex guard;
 
 BOOL WINAPI OnConsoleStop(DWORD) {
-    std::lock_guard lock(Guard());
+    std::lock_guard lock(guard);
     // The files were opened sharing deletion: the names go now, the files with
     // the process.
-    for (const auto& name : Names())
-        ::DeleteFileA(name.c_str());
-    Names().clear();
+    for (auto& name : names)
+        if (!name.empty())
+            ::DeleteFileA(name.c_str());
     return FALSE;
 }
 
 } // namespace
 
-RemovalOnInterrupt::RemovalOnInterrupt(const std::string& path) : path_(path) {
-    std::lock_guard lock(Guard());
+RemovalOnInterrupt::RemovalOnInterrupt(const std::string& path) {
+    std::lock_guard lock(guard);
     static const bool installed = ::SetConsoleCtrlHandler(OnConsoleStop, TRUE) != FALSE;
     (void)installed;
-    Names().push_back(path_);
-    held_ = true;
+    for (int i = 0; i < Slots; ++i) {
+        if (names[i].empty()) {
+            names[i] = path;
+            slot_ = i;
+            return;
+        }
+    }
 }
 
 void RemovalOnInterrupt::Release() noexcept {
-    if (!held_)
+    if (slot_ < 0)
         return;
-    held_ = false;
-    std::lock_guard lock(Guard());
-    auto& names = Names();
-    if (const auto found = std::find(names.begin(), names.end(), path_); found != names.end())
-        names.erase(found);
+    std::lock_guard lock(guard);
+    names[slot_].clear();
+    slot_ = -1;
 }
 
 } // namespace tren::platform

@@ -1,9 +1,9 @@
 #include "platform/windows/Win32RunTime.h"
 
 #include "platform/Paths.h"
+#include "platform/RemovalOnInterrupt.h"
 #include "platform/TemporaryName.h"
 #include "platform/windows/CngSha256.h"
-#include "platform/windows/ConsoleInterruption.h"
 
 #include <shlobj.h>
 

@@ -4,9 +4,11 @@
 
 namespace tren::platform {
 
-// A file name to remove should the console stop the process (Ctrl+C, Ctrl+Break,
-// the console closing) while it stands, so that a stopped run leaves no hidden
-// temporary file behind. The process then ends as the console would have ended it.
+// A file name to remove should the process be stopped from outside while it
+// stands (SIGINT, SIGTERM or SIGHUP on Linux; Ctrl+C, Ctrl+Break or the console
+// closing on Windows), so that a stopped run leaves no hidden temporary file
+// behind. The process then ends as it would have ended. Each system's run-time
+// implements it.
 class RemovalOnInterrupt {
   public:
     explicit RemovalOnInterrupt(const std::string& path);
@@ -18,8 +20,7 @@ class RemovalOnInterrupt {
     void Release() noexcept;
 
   private:
-    std::string path_;
-    bool held_ = false;
+    int slot_ = -1;
 };
 
 } // namespace tren::platform
