@@ -1,5 +1,7 @@
 #include "platform/linux/FreedesktopClassStore.h"
 
+#include "platform/ClassCommand.h"
+
 #include "platform/Paths.h"
 
 #include <algorithm>
@@ -124,27 +126,6 @@ std::string XdgFolder(const char* variable, const std::string& home, const char*
     if (value && value[0] == '/')
         return value;
     return WithTrailingSeparator(home) + fallback;
-}
-
-// Splits "PROGRAM PARAMS %1" at the longest prefix that names a file, since the
-// program path itself may hold blanks.
-std::pair<std::string, std::string> SplitCommand(std::string command) {
-    constexpr std::string_view Placeholder = " %1";
-    if (command.size() >= Placeholder.size() &&
-        command.compare(command.size() - Placeholder.size(), Placeholder.size(), Placeholder) == 0)
-        command.resize(command.size() - Placeholder.size());
-    std::error_code error;
-    for (std::size_t end = command.size(); end != std::string::npos && end > 0;
-         end = command.rfind(' ', end - 1)) {
-        const std::string program = command.substr(0, end);
-        if (fs::is_regular_file(program, error)) {
-            const auto rest = command.find_first_not_of(' ', end);
-            return {program, rest == std::string::npos ? "" : command.substr(rest)};
-        }
-        if (end == 0)
-            break;
-    }
-    return {command, ""};
 }
 
 std::string IconNameOf(const std::string& mimeType) {
@@ -580,7 +561,11 @@ bool FreedesktopClassStore::WriteIcons(const std::string& className) {
 
 bool FreedesktopClassStore::WriteDesktopEntry(const std::string& className,
                                               const std::string& command) {
-    const auto [program, params] = SplitCommand(command);
+    const auto [program, params, placeholder] =
+        SplitClassCommand(command, [](const std::string& path) {
+            std::error_code error;
+            return fs::is_regular_file(path, error);
+        });
     const std::string name = FileNameOf(program);
     const std::string type = MimeTypeOf(className);
     for (const auto& icon : icons_)

@@ -1,5 +1,7 @@
 #include "platform/windows/RegistryClassStore.h"
 
+#include "platform/ClassCommand.h"
+
 #include <shlobj.h>
 
 #include <string_view>
@@ -28,24 +30,19 @@ bool IsCommandKey(const std::string& subKey) {
 // A command value "PROGRAM PARAMS %1" with the program and the document quoted:
 // "PROGRAM" PARAMS "%1". Unquoted, a program under "C:\Program Files\" runs
 // "C:\Program.exe" where one exists, and a document whose name has blanks
-// arrives in pieces. The program path may hold blanks: it is the longest part
-// before a blank that names a file. A value already quoted, or without the
-// placeholder, stays as it is.
+// arrives in pieces. A value already quoted, or without the placeholder, stays
+// as it is.
 std::string QuotedCommand(const std::string& command) {
-    constexpr std::string_view Placeholder = " %1";
-    if (command.empty() || command.front() == '"' || command.size() < Placeholder.size() ||
-        command.compare(command.size() - Placeholder.size(), Placeholder.size(), Placeholder) != 0)
+    if (command.empty() || command.front() == '"')
         return command;
-    const std::string line = command.substr(0, command.size() - Placeholder.size());
-    // Each try ends before a run of blanks: the system drops a name's trailing
-    // blanks, so "tren.exe " would pass for the program.
-    std::size_t last = line.find_last_not_of(' ');
-    while (last != std::string::npos && !IsFile(line.substr(0, last + 1))) {
-        const std::size_t blank = line.rfind(' ', last);
-        last = blank == std::string::npos ? blank : line.find_last_not_of(' ', blank);
-    }
-    const std::size_t end = last == std::string::npos ? line.size() : last + 1;
-    return '"' + line.substr(0, end) + '"' + line.substr(end) + " \"%1\"";
+    // The system drops a name's trailing blanks, so "tren.exe " would pass for the
+    // program: no name ending in a blank is taken.
+    const ClassCommand parts = SplitClassCommand(command, [](const std::string& path) {
+        return !path.empty() && path.back() != ' ' && IsFile(path);
+    });
+    if (!parts.HasPlaceholder)
+        return command;
+    return '"' + parts.Program + '"' + (parts.Params.empty() ? "" : " " + parts.Params) + " \"%1\"";
 }
 
 } // namespace
