@@ -71,28 +71,22 @@ UINT DpiOf(HWND window) {
 
 // The system's message font at the window's DPI.
 HFONT MessageFont(UINT dpi) {
-    NONCLIENTMETRICSA metrics{};
-    metrics.cbSize = sizeof metrics;
     using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
     static const auto forDpi = reinterpret_cast<ForDpiFn>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleA("user32.dll"), "SystemParametersInfoForDpi")));
-    bool got = false;
-    if (forDpi) {
-        // The wide record: the narrow one is not taken at a DPI.
-        NONCLIENTMETRICSW wide{};
-        wide.cbSize = sizeof wide;
-        if (forDpi(SPI_GETNONCLIENTMETRICS, sizeof wide, &wide, 0, dpi)) {
-            LOGFONTW font = wide.lfMessageFont;
-            return ::CreateFontIndirectW(&font);
-        }
-    }
-    got = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    if (!got)
+    // The wide record: the narrow one is not taken at a DPI.
+    NONCLIENTMETRICSW wide{};
+    wide.cbSize = sizeof wide;
+    if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof wide, &wide, 0, dpi))
+        return ::CreateFontIndirectW(&wide.lfMessageFont);
+    // Older systems give it at the system's DPI only: scaled from there.
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
         return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
-    LOGFONTA font = metrics.lfMessageFont;
-    font.lfHeight =
-        ::MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(DpiOf(nullptr)));
-    return ::CreateFontIndirectA(&font);
+    metrics.lfMessageFont.lfHeight = ::MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi),
+                                              static_cast<int>(DpiOf(nullptr)));
+    return ::CreateFontIndirectA(&metrics.lfMessageFont);
 }
 
 // The flat buttons' own font: MS Sans Serif, 8.25 points, weight 400, character
