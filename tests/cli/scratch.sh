@@ -8,8 +8,7 @@ export HOME=$ROOT/home TMPDIR=$ROOT/tmp XDG_RUNTIME_DIR=$ROOT/xdg-run LC_ALL=C
 for v in DATA CONFIG CACHE STATE; do export "XDG_${v}_HOME=$ROOT/xdg-${v,,}"; done
 mkdir -p "$HOME" "$TMPDIR" "$ROOT"/xdg-{data,config,cache,state} && mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-# check NAME STATUS [DETAIL] counts a check; bad notes a fault that done_case NAME counts
-# with the detail (a script may redefine it); run DIR ARGS... runs $CLI in DIR.
+# check NAME STATUS [DETAIL] counts a check; done_case NAME counts the faults noted by bad.
 PASSED=0 FAILED=0 ERRS="" RC=0 OUT=$ROOT/stdout ERR=$ROOT/stderr
 check() { if [[ $2 -eq 0 ]]; then PASSED=$((PASSED + 1)); else FAILED=$((FAILED + 1)) && printf 'FAIL: %s %s\n' "$1" "${3:-}"; fi; }
 bad() { ERRS+="    $*"$'\n'; }
