@@ -12,6 +12,18 @@ bool FaultyCalls::Fails(const char* name) {
     return true;
 }
 
+// A write of at most what the disk still takes; none at all once it is full.
+template <class Write> ssize_t FaultyCalls::Budgeted(size_t count, Write write) {
+    if (WriteBudget <= 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const ssize_t n = write(static_cast<size_t>(std::min<std::int64_t>(WriteBudget, count)));
+    if (n > 0)
+        WriteBudget -= n;
+    return n;
+}
+
 int FaultyCalls::Open(const char* path, int flags, mode_t mode) {
     if (Fails("open"))
         return -1;
@@ -26,15 +38,9 @@ int FaultyCalls::Close(int fd) {
     // close gives the descriptor back even when it reports a failure.
     const bool fails = Fails("close");
     const int result = SystemCalls::Close(fd);
-    if (fails) {
+    if (fails)
         errno = FailWith;
-        return -1;
-    }
-    return result;
-}
-
-ssize_t FaultyCalls::PRead(int fd, void* buffer, size_t count, off_t offset) {
-    return Fails("read") ? -1 : SystemCalls::PRead(fd, buffer, count, offset);
+    return fails ? -1 : result;
 }
 
 ssize_t FaultyCalls::PWrite(int fd, const void* buffer, size_t count, off_t offset) {
@@ -42,16 +48,7 @@ ssize_t FaultyCalls::PWrite(int fd, const void* buffer, size_t count, off_t offs
         return -1;
     if (WritesStall)
         return 0;
-    if (WriteBudget <= 0) {
-        errno = ENOSPC;
-        return -1;
-    }
-    count =
-        static_cast<size_t>(std::min<std::int64_t>(WriteBudget, static_cast<std::int64_t>(count)));
-    const ssize_t n = SystemCalls::PWrite(fd, buffer, count, offset);
-    if (n > 0)
-        WriteBudget -= n;
-    return n;
+    return Budgeted(count, [&](size_t n) { return SystemCalls::PWrite(fd, buffer, n, offset); });
 }
 
 ssize_t FaultyCalls::CopyFileRange(int in, off_t* inOffset, int out, off_t* outOffset,
@@ -62,53 +59,9 @@ ssize_t FaultyCalls::CopyFileRange(int in, off_t* inOffset, int out, off_t* outO
         errno = EXDEV;
         return -1;
     }
-    if (WriteBudget <= 0) {
-        errno = ENOSPC;
-        return -1;
-    }
-    count =
-        static_cast<size_t>(std::min<std::int64_t>(WriteBudget, static_cast<std::int64_t>(count)));
-    const ssize_t n = SystemCalls::CopyFileRange(in, inOffset, out, outOffset, count);
-    if (n > 0)
-        WriteBudget -= n;
-    return n;
-}
-
-int FaultyCalls::FStat(int fd, struct stat* st) {
-    return Fails("fstat") ? -1 : SystemCalls::FStat(fd, st);
-}
-int FaultyCalls::LStat(const char* path, struct stat* st) {
-    return Fails("lstat") ? -1 : SystemCalls::LStat(path, st);
-}
-int FaultyCalls::Stat(const char* path, struct stat* st) {
-    return Fails("stat") ? -1 : SystemCalls::Stat(path, st);
-}
-int FaultyCalls::FDataSync(int fd) {
-    return Fails("fdatasync") ? -1 : SystemCalls::FDataSync(fd);
-}
-int FaultyCalls::FSync(int fd) {
-    return Fails("fsync") ? -1 : SystemCalls::FSync(fd);
-}
-int FaultyCalls::SyncFileRange(int fd) {
-    return Fails("sync_file_range") ? -1 : SystemCalls::SyncFileRange(fd);
-}
-int FaultyCalls::FChmod(int fd, mode_t mode) {
-    return Fails("fchmod") ? -1 : SystemCalls::FChmod(fd, mode);
-}
-int FaultyCalls::LinkAt(int fd, const char* path) {
-    return Fails("link") ? -1 : SystemCalls::LinkAt(fd, path);
-}
-int FaultyCalls::Rename(const char* from, const char* to) {
-    return Fails("rename") ? -1 : SystemCalls::Rename(from, to);
-}
-int FaultyCalls::Unlink(const char* path) {
-    return Fails("unlink") ? -1 : SystemCalls::Unlink(path);
-}
-int FaultyCalls::MkDir(const char* path, mode_t mode) {
-    return Fails("mkdir") ? -1 : SystemCalls::MkDir(path, mode);
-}
-int FaultyCalls::Flock(int fd, int operation) {
-    return Fails("flock") ? -1 : SystemCalls::Flock(fd, operation);
+    return Budgeted(count, [&](size_t n) {
+        return SystemCalls::CopyFileRange(in, inOffset, out, outOffset, n);
+    });
 }
 
 } // namespace tren::test
