@@ -10,8 +10,8 @@
 
 namespace tren::test {
 
-// The Win32 calls with faults caused on purpose: any one call failing, a disk
-// that fills up after a number of bytes, writes that make no progress.
+// The Win32 calls with faults caused on purpose: any one call failing, and a disk
+// that fills up after a number of bytes.
 class FaultyWin32Calls : public platform::Win32Calls {
   public:
     // Bytes that may still be written before the disk is full.
@@ -20,7 +20,6 @@ class FaultyWin32Calls : public platform::Win32Calls {
     // the same tests drive both systems.
     bool KernelCopy = true;
     bool UnnamedFiles = true;
-    bool WritesStall = false;
     // Calls, by name, that fail every time with FailWith.
     std::set<std::string> Failing;
     // The call, counted from 1 over every call made, that fails with FailWith.
@@ -30,18 +29,45 @@ class FaultyWin32Calls : public platform::Win32Calls {
     std::vector<std::string> Made;
 
     HANDLE CreateFileA(const char* path, DWORD access, DWORD share, DWORD disposition,
-                       DWORD flags) override;
-    BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done, OVERLAPPED* at) override;
+                       DWORD flags) override {
+        return Fails("CreateFileA")
+                   ? INVALID_HANDLE_VALUE
+                   : Win32Calls::CreateFileA(path, access, share, disposition, flags);
+    }
+    BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* done, OVERLAPPED* at) override {
+        return !Fails("ReadFile") && Win32Calls::ReadFile(file, buffer, count, done, at);
+    }
     BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* done,
                    OVERLAPPED* at) override;
-    BOOL FlushFileBuffers(HANDLE file) override;
-    BOOL MoveFileExA(const char* from, const char* to, DWORD flags) override;
-    BOOL CloseHandle(HANDLE handle) override;
-    BOOL DeleteFileA(const char* path) override;
+    BOOL FlushFileBuffers(HANDLE file) override {
+        return !Fails("FlushFileBuffers") && Win32Calls::FlushFileBuffers(file);
+    }
+    BOOL MoveFileExA(const char* from, const char* to, DWORD flags) override {
+        return !Fails("MoveFileExA") && Win32Calls::MoveFileExA(from, to, flags);
+    }
+    BOOL CloseHandle(HANDLE handle) override {
+        // The handle is given back even when the close reports a failure.
+        const bool fails = Fails("CloseHandle");
+        const BOOL closed = Win32Calls::CloseHandle(handle);
+        if (fails)
+            ::SetLastError(FailWith);
+        return !fails && closed;
+    }
+    BOOL DeleteFileA(const char* path) override {
+        return !Fails("DeleteFileA") && Win32Calls::DeleteFileA(path);
+    }
     BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info,
-                                    DWORD size) override;
-    BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) override;
-    BOOL CreateDirectoryA(const char* path) override;
+                                    DWORD size) override {
+        return !Fails("SetFileInformationByHandle") &&
+               Win32Calls::SetFileInformationByHandle(file, kind, info, size);
+    }
+    BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) override {
+        return !Fails("GetFileInformationByHandle") &&
+               Win32Calls::GetFileInformationByHandle(file, info);
+    }
+    BOOL CreateDirectoryA(const char* path) override {
+        return !Fails("CreateDirectoryA") && Win32Calls::CreateDirectoryA(path);
+    }
 
   private:
     // Counts the call; true when this one is to fail (the last error is then set).
