@@ -51,7 +51,6 @@ struct TrenWindow {
         startup.cb = sizeof startup;
         EXPECT_TRUE(::CreateProcessA(nullptr, argument.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                      nullptr, &startup, &process));
-        ::WaitForInputIdle(process.hProcess, 30000); // shown, or showing a dialog first
     }
     ~TrenWindow() {
         ::TerminateProcess(process.hProcess, 0);
@@ -59,7 +58,11 @@ struct TrenWindow {
         ::CloseHandle(process.hThread);
         ::CloseHandle(process.hProcess);
     }
-    HWND Main() const { return ::FindWindowA(MainWindowClass, MainWindowCaption); }
+    HWND Main() const {
+        WaitFor(
+            [] { return ::IsWindowVisible(::FindWindowA(MainWindowClass, MainWindowCaption)); });
+        return ::FindWindowA(MainWindowClass, MainWindowCaption);
+    }
     HWND Control(int id) const { return ::GetDlgItem(Main(), id); }
     void Click(int id) const { ::PostMessageA(Control(id), BM_CLICK, 0, 0); }
     // Answers the next dialog with a button, path typed in as a file's name: its text.
@@ -88,10 +91,9 @@ struct TrenWindow {
     }
 };
 
-// A start without an argument shows the form as drawn and registers the type
-// without a message; a tren and a build go through the buttons, the dialogs
-// answered as a user would (Cancel in the folder picker, so C:\TEMP\ is used);
-// the set is then opened by the command registered, as the shell runs it.
+// A plain start shows the form and registers the type without a message; a tren
+// and a build go through the buttons, the dialogs answered as a user would (Cancel
+// in the folder picker: C:\TEMP\); the set is then opened as the shell runs it.
 TEST(WindowDriverTest, ShowsTheFormRegistersTheTypeAndTrensAndBuilds) {
     test::TempFolder folder;
     const auto source = test::RandomBytes(3500000, 5);
@@ -103,8 +105,8 @@ TEST(WindowDriverTest, ShowsTheFormRegistersTheTypeAndTrensAndBuilds) {
         TrenWindow tren;
         const HWND main = tren.Main();
         EXPECT_EQ(DialogOf(tren.process.dwThreadId), nullptr) << "a message at start-up";
-        // Every control where the form has it, its twips scaled alike (by the window's
-        // font, so lstFiles gives the scale); the first five in the keyboard's order.
+        // Each control where the form has it, in twips scaled alike by the font (lstFiles
+        // gives the scale; a combo box's height is its list's); the first five tab in turn.
         const struct {
             int id, left, top, width, height;
             const char* text;
@@ -128,7 +130,6 @@ TEST(WindowDriverTest, ShowsTheFormRegistersTheTypeAndTrensAndBuilds) {
             EXPECT_NEAR(at.left, c.left * x, 1.5);
             EXPECT_NEAR(at.top, c.top * y, 1.5);
             EXPECT_NEAR(at.right - at.left, c.width * x, 1.5);
-            // None for the combo box: its list's counts.
             EXPECT_NEAR(at.bottom - at.top, c.height ? c.height * y : at.bottom - at.top, 1.5);
             EXPECT_EQ(TextOf(tren.Control(c.id)), c.text);
         }
@@ -136,14 +137,13 @@ TEST(WindowDriverTest, ShowsTheFormRegistersTheTypeAndTrensAndBuilds) {
             EXPECT_EQ(::GetNextDlgTabItem(main, tren.Control(controls[i].id), FALSE),
                       tren.Control(controls[(i + 1) % 5].id));
 
-        // The path box refuses what is typed or pasted.
         const HWND box = tren.Control(IdTxtSrcFile);
         ::SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("C:\\set.tr0"));
         ::PostMessageA(box, WM_CHAR, VK_BACK, 0);
         for (const UINT message : {WM_CHAR, WM_PASTE, WM_CUT, WM_CLEAR})
             ::PostMessageA(box, message, 'x', 0);
         ::SendMessageA(box, WM_NULL, 0, 0); // the posted messages are handled by now
-        EXPECT_EQ(TextOf(box), "C:\\set.tr0");
+        EXPECT_EQ(TextOf(box), "C:\\set.tr0") << "the path box took a typed or pasted edit";
 
         // The command quoted, so that no C:\Program.exe is started for C:\Program Files\...
         for (const auto& [key, value] :
