@@ -12,29 +12,16 @@ const Digest digest = [] {
     return d;
 }();
 
-struct NameCase {
-    const char* name;
-    std::string file;
-};
-
-class SumLineTest : public testing::TestWithParam<NameCase> {};
-
 // What is written must read back as the same name, as sha256sum reads it.
-TEST_P(SumLineTest, ReadsBackWhatItWrote) {
-    const std::string line = Line(digest, GetParam().file);
-    const auto parsed = Parse("junk line\n" + line);
-    ASSERT_EQ(parsed.size(), 1u) << line;
-    EXPECT_EQ(parsed.begin()->first, GetParam().file);
-    EXPECT_EQ(parsed.begin()->second, Hex(digest));
+TEST(Sums, ALineReadsBackAsTheNameItWrote) {
+    for (const std::string file :
+         {"report.doc.tr1", "my report.doc", "a\\b.tr2", "two\nlines", "caf\xe9"}) {
+        const std::string line = Line(digest, file);
+        EXPECT_EQ(Parse("junk line\n" + line),
+                  (std::map<std::string, std::string>{{file, Hex(digest)}}))
+            << line;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Names, SumLineTest,
-                         testing::Values(NameCase{"plain", "report.doc.tr1"},
-                                         NameCase{"blanks", "my report.doc"},
-                                         NameCase{"backslash", "a\\b.tr2"},
-                                         NameCase{"line_break", "two\nlines"},
-                                         NameCase{"not_utf8", "caf\xe9"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Sums, ReadsBinaryModeAndUpperCaseAndPassesOverTheRest) {
     const std::string hex = Hex(digest);
