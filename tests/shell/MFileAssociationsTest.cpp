@@ -7,117 +7,67 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace tren::MFileAssociations {
 namespace {
 
+using namespace platform;
 using Lines = std::vector<std::string>;
-using platform::SetOutcome;
 
-// The store, the window and the file system in one: it records each store call
-// and box, and fails the store calls it is told to. Two programs exist; one path
-// cannot be looked up.
-class AssociationTest : public testing::Test,
-                        platform::ClassStore,
-                        platform::Window,
-                        platform::EntryLookup {
+// The store, the window and the file system in one.
+class Association : public testing::Test, ClassStore, Window, EntryLookup {
   protected:
-    Lines calls, boxes;
-    bool createFails = false;
-    SetOutcome setOutcome = SetOutcome::Done;
+    std::string calls; // the store's, in turn
+    Lines boxes;
     Services services{*this, *this, *this};
 
-    bool CreateKey(platform::RootKey, const std::string& subKey) override {
-        calls.push_back("create " + subKey);
-        return !createFails;
+    bool CreateKey(RootKey, const std::string& key) override {
+        calls += "create " + key + "; ";
+        return true;
     }
-    SetOutcome SetDefaultValue(platform::RootKey, const std::string& subKey,
-                               const std::string& value) override {
-        calls.push_back("set " + subKey + " = " + value);
-        return setOutcome;
+    SetOutcome SetDefaultValue(RootKey, const std::string& key, const std::string& value) override {
+        calls += "set " + key + " = " + value + "; ";
+        return SetOutcome::Done;
     }
-    void Publish() override { calls.push_back("publish"); }
-    void MsgBox(const std::string& text, platform::MessageStyle style,
-                const std::string& title) override {
-        boxes.push_back(title + "|" + std::to_string(static_cast<int>(style)) + "|" + text);
+    void Publish() override { calls += "publish"; }
+    void MsgBox(const std::string& text, MessageStyle style, const std::string& title) override {
+        EXPECT_EQ(title + "|" + std::to_string(static_cast<int>(style)), "DLL/OCX Register|16");
+        boxes.push_back(text);
     }
     std::string ChooseFolder(const std::string&) override { return {}; }
     std::string LookUpEntry(const std::string& path, int attributes) override {
         EXPECT_EQ(attributes, 0); // ordinary files only: a folder is no program
-        if (path == "/unreadable/tren")
+        if (path == "/u")
             throw RunTimeError(ErrorCode::PermissionDenied, "Cannot look up", path);
-        return path == "/opt/tren/tren" || path == "/opt/my tools/tren" ? "tren" : "";
-    }
-
-    bool Register(const std::string& ext, const std::string& appPath,
-                  const std::string& params = "", const std::string& iconPath = "",
-                  Reporting reporting = Reporting::Show) {
-        return CreateFileAssociation(services, ext, "TR.File", "Trening File", "Build", appPath,
-                                     params, IconSetting::Set, iconPath, reporting);
+        return path == "/t" ? "t" : ""; // the one program; another cannot be read
     }
 };
 
-TEST_F(AssociationTest, WritesTheStepsInOrder) {
-    // The dot is added, the parameters lose their outer blanks.
-    EXPECT_TRUE(Register("tr0", "/opt/my tools/tren", "  -q  ", "/opt/my tools/tren, 0"));
-    EXPECT_EQ(
-        calls,
-        (Lines{"create .tr0", "create TR.File\\shell\\Build\\command",
-               "create TR.File\\DefaultIcon", "set TR.File\\DefaultIcon = /opt/my tools/tren, 0",
-               "set .tr0 = TR.File", "set TR.File = Trening File",
-               "set TR.File\\shell\\Build\\command = /opt/my tools/tren -q %1", "publish"}));
-    EXPECT_TRUE(boxes.empty());
-
-    calls.clear(); // no icon given: the program's first
-    EXPECT_TRUE(Register(".tr0", "/opt/tren/tren"));
-    EXPECT_EQ(calls[3], "set TR.File\\DefaultIcon = /opt/tren/tren,0");
-}
-
-struct RefusalCase {
-    const char* name;
-    const char* ext;
-    const char* appPath;
-    const char* box;
-    friend void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class RefusalTest : public AssociationTest, public testing::WithParamInterface<RefusalCase> {};
-
-TEST_P(RefusalTest, ShowsItsMessageOnlyWhenAskedAndWritesNothing) {
-    const auto& c = GetParam();
-    EXPECT_FALSE(Register(c.ext, c.appPath, "", "", Reporting::Silent));
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_FALSE(Register(c.ext, c.appPath));
-    EXPECT_EQ(boxes, Lines{std::string("DLL/OCX Register|16|") + c.box});
-    EXPECT_TRUE(calls.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Refusals, RefusalTest,
-    testing::Values(
-        RefusalCase{"missing_program", ".tr0", "/opt/tren/missing",
-                    "The application path '/opt/tren/missing' cannot be found."},
-        RefusalCase{"illegal_character", "tr:0", "/opt/tren/tren",
-                    "The file extension '.tr:0' contains an illegal char (\\/:*?<>|\")."},
-        RefusalCase{"empty_extension", "", "/opt/tren/tren",
-                    "An error occured while attempting to create the file extension ''."},
-        RefusalCase{"failing_lookup", ".tr0", "/unreadable/tren",
-                    "An error occured while attempting to create the file extension '.tr0'."}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// The store's "cannot open" answer is checked with the real store.
-TEST_F(AssociationTest, EveryFailingStoreStepIsReportedAndTheRestRuns) {
-    createFails = true;
-    setOutcome = SetOutcome::CannotSet;
-    EXPECT_TRUE(Register(".tr0", "/opt/tren/tren"));
-    const std::string create =
-        "DLL/OCX Register|16|An error occured while attempting to to create a registery key.";
-    const std::string set =
-        "DLL/OCX Register|16|An error occured while attempting to set key default value.";
-    EXPECT_EQ(boxes, (Lines{create, create, create, set, set, set, set}));
-    EXPECT_EQ(calls.size(), 8u);
-    boxes.clear();
-    EXPECT_TRUE(Register(".tr0", "/opt/tren/tren", "", "", Reporting::Silent));
-    EXPECT_TRUE(boxes.empty());
+// The dot is added and the parameters trimmed; a refusal is shown and writes nothing.
+TEST_F(Association, WritesTheStepsInOrderOrShowsWhyNot) {
+    const std::string steps = "create .tr0; create TR.File\\shell\\Build\\command; "
+                              "create TR.File\\DefaultIcon; set TR.File\\DefaultIcon = /t, 0; "
+                              "set .tr0 = TR.File; set TR.File = Trening File; "
+                              "set TR.File\\shell\\Build\\command = /t -q %1; publish";
+    const std::string error = "An error occured while attempting to ";
+    // extension, program, and the box of a refusal
+    const std::tuple<std::string, std::string, Lines> runs[] = {
+        {"tr0", "/t", {}},
+        {".tr0", "/m", {"The application path '/m' cannot be found."}},
+        {"tr:0", "/t", {"The file extension '.tr:0' contains an illegal char (\\/:*?<>|\")."}},
+        {"", "/t", {error + "create the file extension ''."}},
+        {".tr0", "/u", {error + "create the file extension '.tr0'."}}};
+    for (const auto& [ext, program, shown] : runs) {
+        calls.clear();
+        boxes.clear();
+        const bool done =
+            CreateFileAssociation(services, ext, "TR.File", "Trening File", "Build", program,
+                                  "  -q  ", IconSetting::Set, "/t, 0", Reporting::Show);
+        EXPECT_EQ(calls, shown.empty() ? steps : "") << ext;
+        EXPECT_EQ(done, !calls.empty()) << ext;
+        EXPECT_EQ(boxes, shown) << ext;
+    }
 }
 
 } // namespace
