@@ -8,29 +8,32 @@ namespace tren::test {
 
 namespace {
 
-std::string Number(float value) {
-    return std::to_string(static_cast<int>(value));
+// The next answer the test queued for a dialog.
+template <class Answer> Answer Next(std::deque<Answer>& answers, const std::string& dialog) {
+    if (answers.empty()) {
+        ADD_FAILURE() << "the dialog " << dialog << " was not expected";
+        return {};
+    }
+    Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
 }
 
 } // namespace
 
 ScriptedForm::ScriptedForm(Start start)
-    : form({window, text, combo, list, progress, dialog, label}, {runTime, store, desktop}) {
+    : form({*this, text, combo, list, *this, *this, *this}, {runTime, *this, *this}) {
     if (start == Start::Prepared)
         form.PrepareControls();
     log.clear();
 }
 
-void ScriptedForm::AnswerOpen(const std::string& path) {
+void ScriptedForm::Click(void (frmTren::*handler)(), const std::string& path,
+                         const std::vector<std::string>& answers) {
     opens.push_back({path, path.empty() ? std::string() : platform::FileNameOf(path)});
-}
-
-std::vector<std::string> ScriptedForm::Progress() const {
-    std::vector<std::string> steps;
-    for (const auto& entry : log)
-        if (entry.rfind("max ", 0) == 0 || entry.rfind("value ", 0) == 0)
-            steps.push_back(entry);
-    return steps;
+    folders.assign(answers.begin(), answers.end()); // what an earlier click left goes
+    log.clear();
+    (form.*handler)();
 }
 
 std::vector<std::string> ScriptedForm::Only(const std::string& prefix) const {
@@ -41,65 +44,40 @@ std::vector<std::string> ScriptedForm::Only(const std::string& prefix) const {
     return picked;
 }
 
-void ScriptedForm::Window::MsgBox(const std::string& text, platform::MessageStyle style,
-                                  const std::string& title) {
-    owner.log.push_back("box " + (title.empty() ? std::string(platform::ApplicationTitle) : title) +
-                        "|" + std::to_string(static_cast<int>(style)) + "|" + text);
+void ScriptedForm::MsgBox(const std::string& text, platform::MessageStyle style,
+                          const std::string& title) {
+    log.push_back("box " + (title.empty() ? std::string(platform::ApplicationTitle) : title) + "|" +
+                  std::to_string(static_cast<int>(style)) + "|" + text);
 }
 
-std::string ScriptedForm::Window::ChooseFolder(const std::string& title) {
-    owner.log.push_back("folder " + title);
-    if (owner.folders.empty()) {
-        ADD_FAILURE() << "the folder picker was not expected";
-        return {};
-    }
-    std::string folder = owner.folders.front();
-    owner.folders.pop_front();
-    return folder;
+std::string ScriptedForm::ChooseFolder(const std::string& title) {
+    log.push_back("folder " + title);
+    return Next(folders, title);
+}
+
+platform::OpenChoice ScriptedForm::ShowOpen(const std::string& title, const std::string&) {
+    return Next(opens, title);
+}
+
+void ScriptedForm::SetMax(float v) {
+    max = v;
+    log.push_back("progress max " + std::to_string(static_cast<int>(v)));
+}
+
+platform::SetOutcome ScriptedForm::SetDefaultValue(platform::RootKey, const std::string& subKey,
+                                                   const std::string& value) {
+    log.push_back("store " + subKey + " = " + value);
+    return platform::SetOutcome::Done;
 }
 
 void ScriptedForm::ListBox::Clear() {
     lines.clear();
-    owner.log.push_back("clear");
+    log.push_back("clear");
 }
 
 void ScriptedForm::ListBox::AddItem(const std::string& line) {
     lines.push_back(line);
-    owner.log.push_back("list " + line);
-}
-
-void ScriptedForm::ComboBox::SetListIndex(int i) {
-    index = i;
-    typed.clear();
-    RaiseClick();
-}
-
-std::string ScriptedForm::ComboBox::Text() const {
-    if (index >= 0 && index < ListCount())
-        return entries[static_cast<std::size_t>(index)];
-    return typed;
-}
-
-void ScriptedForm::ProgressBar::SetMax(float v) {
-    max = v;
-    owner.log.push_back("max " + Number(v));
-}
-
-void ScriptedForm::ProgressBar::SetValue(float v) {
-    value = v;
-    owner.log.push_back("value " + Number(v));
-}
-
-platform::OpenChoice ScriptedForm::Dialog::ShowOpen(const std::string& title,
-                                                    const std::string& filter) {
-    shown.push_back(title + "|" + filter);
-    if (owner.opens.empty()) {
-        ADD_FAILURE() << "the open dialog was not expected";
-        return {};
-    }
-    platform::OpenChoice choice = owner.opens.front();
-    owner.opens.pop_front();
-    return choice;
+    log.push_back("list " + line);
 }
 
 } // namespace tren::test
