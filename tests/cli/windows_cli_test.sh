@@ -36,6 +36,12 @@ for size in 5M=5000000 3M=3000000 1.44M=1440000 1M=1000000 500K=500000; do
             cmp -s "$d/data.bin" "$d/back/data.bin"; echo $?) "$(detail)"
 done
 
+# The worked example: 3500000 bytes at 1.44M.
+d=$ROOT/example && mkdir -p "$d" && head -c 3500000 /dev/urandom >"$d/report.doc"
+exe "$d" tren report.doc --size 1.44M --out .
+check "the worked example's header bytes" $([[ $(od -An -tx1 "$d/report.doc.tr0" | tr -s ' ') == \
+    " 03 00 00 00 00 02 06 00 00 03" ]]; echo $?) "$(od -An -tx1 "$d/report.doc.tr0")"
+
 # Sets exchanged both ways, with their checksums, under a UTF-8 name.
 d=$ROOT/exchange && mkdir -p "$d"/{from,built}-{linux,windows} && cd "$d" || exit 2
 name=$'gr\xc3\xbc\xc3\x9fe 1.bin' && head -c 2600000 /dev/urandom >"$name"
