@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 // The desktop's own tools read what is written in tests/shell/registration_test.sh.
 namespace tren::platform {
@@ -32,9 +33,12 @@ class StoreTest : public testing::Test, Window {
         test::WriteFile(path, {text.begin(), text.end()});
     }
 
-    void MsgBox(const std::string& text, MessageStyle, const std::string&) override {
-        ADD_FAILURE() << text;
+    // "TITLE|STYLE|TEXT" of each message box; none unless a test takes them.
+    std::vector<std::string> boxes;
+    void MsgBox(const std::string& text, MessageStyle style, const std::string& title) override {
+        boxes.push_back(title + "|" + std::to_string(static_cast<int>(style)) + "|" + text);
     }
+    void TearDown() override { EXPECT_EQ(boxes, std::vector<std::string>{}); }
     std::string ChooseFolder(const std::string&) override { return {}; }
 
     void Register() {
@@ -96,6 +100,18 @@ TEST(DesktopExec, QuotesEscapesAndReadsBackTheProgram) {
         EXPECT_EQ(DesktopExec(program, params), exec) << program;
         EXPECT_EQ(ExecProgram(exec), program) << exec;
     }
+}
+
+// A regular file where the data folder goes: every step fails with its own
+// message, and none throws, so start-up goes on.
+TEST_F(StoreTest, AnUnusableDataFolderGivesEachStepsMessage) {
+    Write(data, "not a folder");
+    EXPECT_NO_THROW(Register());
+    ASSERT_FALSE(boxes.empty());
+    for (const auto& box : boxes)
+        EXPECT_EQ(box.rfind("DLL/OCX Register|16|An error occured while attempting to", 0), 0u)
+            << box;
+    boxes.clear();
 }
 
 } // namespace
