@@ -31,15 +31,11 @@ namespace {
 
 constexpr const char* Program = "tren-cli";
 
-// The command line's names for the entries of the size list, in list order.
-constexpr std::array<const char*, 5> SizeNames{"5M", "3M", "1.44M", "1M", "500K"};
-static_assert(SizeNames.size() == pieces::SizeTable.size());
-
 int SizeIndexOf(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    for (std::size_t i = 0; i < SizeNames.size(); ++i)
-        if (name == SizeNames[i])
+    for (std::size_t i = 0; i < pieces::SizeTable.size(); ++i)
+        if (name == pieces::SizeTable[i].Name)
             return static_cast<int>(i);
     return -1;
 }

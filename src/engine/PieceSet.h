@@ -17,18 +17,21 @@ inline constexpr std::size_t HeaderLength = 10;
 inline constexpr int MaxPieceCount = 255;
 
 struct SizeEntry {
+    // The size list's entry, as the window shows it.
     std::string_view Text;
     std::int32_t Bytes;
+    // The size as a command line names it.
+    std::string_view Name;
 };
 
 // The size list in the order it is filled: an entry's position plus 1 is the size
 // code a header records, so this order is part of the format.
 inline constexpr std::array<SizeEntry, 5> SizeTable{{
-    {"5M Bytes", 5000000},
-    {"3M Bytes", 3000000},
-    {"1.44M Bytes", 1440000},
-    {"1M Bytes", 1000000},
-    {"500K Bytes", 500000},
+    {"5M Bytes", 5000000, "5M"},
+    {"3M Bytes", 3000000, "3M"},
+    {"1.44M Bytes", 1440000, "1.44M"},
+    {"1M Bytes", 1000000, "1M"},
+    {"500K Bytes", 500000, "500K"},
 }};
 
 // The size code of a piece size, 0 when the size is not in the table.

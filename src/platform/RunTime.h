@@ -91,6 +91,9 @@ class FolderLock {
     virtual ~FolderLock() = default;
 };
 
+// Readers of a folder share it; a writer has it alone.
+enum class LockKind { Shared, Exclusive };
+
 // The directory-entry lookup, on its own so that path routines can be tried
 // against a table of names.
 class EntryLookup {
@@ -122,7 +125,7 @@ class RunTime : public EntryLookup {
     // The longest file name, in bytes, that the folder can hold.
     virtual std::size_t MaxNameLength(const std::string& folder) = 0;
     // Waits for the lock; released when the returned object goes.
-    virtual std::unique_ptr<FolderLock> LockFolder(const std::string& folder, bool exclusive) = 0;
+    virtual std::unique_ptr<FolderLock> LockFolder(const std::string& folder, LockKind kind) = 0;
 
     // Only regular files are opened; anything else (a pipe, a device, a folder) is
     // refused without waiting on it.

@@ -296,7 +296,7 @@ void frmTren::TrenFile(std::string fname) {
 
         // One set at a time in a folder: another tren of the same name would mix
         // its pieces with these, and a build would read a set being replaced.
-        const auto lock = runTime_.LockFolder(DestDir, true);
+        const auto lock = runTime_.LockFolder(DestDir, platform::LockKind::Exclusive);
         if (!CheckPieceNames(fname, source->Id()))
             return;
         // The old header goes first, so that at no moment does a header describe
@@ -401,7 +401,8 @@ void frmTren::BuildFile(std::string fname) {
         std::string folder = platform::FolderOf(fname);
         // No tren may replace the set while it is read.
         const auto lock =
-            runTime_.LockFolder(folder.empty() ? runTime_.CurrentDirectory() : folder, false);
+            runTime_.LockFolder(folder.empty() ? runTime_.CurrentDirectory() : folder,
+                               platform::LockKind::Shared);
 
         const auto headerFile = runTime_.OpenInput(fname);
         Buff.Resize(pieces::HeaderLength);

@@ -26,8 +26,8 @@ class ForwardingRunTime final : public platform::RunTime {
         return inner_.MaxNameLength(folder);
     }
     std::unique_ptr<platform::FolderLock> LockFolder(const std::string& folder,
-                                                     bool exclusive) override {
-        return inner_.LockFolder(folder, exclusive);
+                                                     platform::LockKind kind) override {
+        return inner_.LockFolder(folder, kind);
     }
     std::unique_ptr<platform::InputFile> OpenInput(const std::string& path) override {
         return inner_.OpenInput(path);

@@ -379,14 +379,14 @@ std::size_t PosixRunTime::MaxNameLength(const std::string& folder) {
     return static_cast<std::size_t>(limit > 0 ? std::min(limit, Longest) : Longest);
 }
 
-std::unique_ptr<FolderLock> PosixRunTime::LockFolder(const std::string& folder, bool exclusive) {
+std::unique_ptr<FolderLock> PosixRunTime::LockFolder(const std::string& folder, LockKind kind) {
     const int fd = OpenRetrying(sys_, folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0)
         Fail(errno, "Cannot open the folder", folder);
     auto lock = std::make_unique<PosixFolderLock>(sys_, fd);
     int result;
     do
-        result = sys_.Flock(fd, exclusive ? LOCK_EX : LOCK_SH);
+        result = sys_.Flock(fd, kind == LockKind::Exclusive ? LOCK_EX : LOCK_SH);
     while (result != 0 && errno == EINTR);
     // A file system without locks (some network ones) is used unlocked rather than
     // not at all.

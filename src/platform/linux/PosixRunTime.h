@@ -20,7 +20,7 @@ class PosixRunTime final : public RunTime {
     void RemoveFile(const std::string& path) override;
     void FlushFolder(const std::string& folder) override;
     std::size_t MaxNameLength(const std::string& folder) override;
-    std::unique_ptr<FolderLock> LockFolder(const std::string& folder, bool exclusive) override;
+    std::unique_ptr<FolderLock> LockFolder(const std::string& folder, LockKind kind) override;
     std::unique_ptr<InputFile> OpenInput(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path, Naming naming) override;
     std::unique_ptr<Hasher> NewSha256() override;

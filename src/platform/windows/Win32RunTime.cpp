@@ -378,7 +378,7 @@ std::size_t Win32RunTime::MaxNameLength(const std::string&) {
     return 255;
 }
 
-std::unique_ptr<FolderLock> Win32RunTime::LockFolder(const std::string& folder, bool) {
+std::unique_ptr<FolderLock> Win32RunTime::LockFolder(const std::string& folder, LockKind) {
     const HANDLE mutex = ::CreateMutexA(nullptr, FALSE, LockName(folder).c_str());
     if (mutex == nullptr)
         FailLast("Cannot lock the folder", folder);
