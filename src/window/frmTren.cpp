@@ -400,9 +400,8 @@ void frmTren::BuildFile(std::string fname) {
         SrcTitle = platform::FileNameOf(fname);
         std::string folder = platform::FolderOf(fname);
         // No tren may replace the set while it is read.
-        const auto lock =
-            runTime_.LockFolder(folder.empty() ? runTime_.CurrentDirectory() : folder,
-                               platform::LockKind::Shared);
+        const auto lock = runTime_.LockFolder(folder.empty() ? runTime_.CurrentDirectory() : folder,
+                                              platform::LockKind::Shared);
 
         const auto headerFile = runTime_.OpenInput(fname);
         Buff.Resize(pieces::HeaderLength);
