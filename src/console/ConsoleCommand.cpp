@@ -441,16 +441,14 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
                  {runTime, classStore, desktop});
 
     form.PrepareControls();
-    int status = Failed;
     if (trenning) {
         cmbSize.SetListIndex(SizeIndexOf(cli.size));
-        form.WriteSums = cli.sums;
+        form.SetChecksums(cli.sums ? engine::Checksums::Write : engine::Checksums::Skip);
         form.fltbTren_Click();
-        status = lstFiles.LastItem() == "Finish Trening successfully" ? Succeeded : Failed;
     } else {
         form.fltbBuild_Click();
-        status = lstFiles.LastItem() == "Finish building successfully" ? Succeeded : Failed;
     }
+    const int status = form.LastOutcome().IsFinished() ? Succeeded : Failed;
     // Whatever stopped the run, the terminal gets its line back.
     progress.Clear();
     return status;

@@ -33,7 +33,6 @@ std::string ConsoleWindow::ChooseFolder(const std::string&) {
 }
 
 void ConsoleListBox::AddItem(const std::string& text) {
-    last_ = text;
     if (quiet_)
         return;
     // Standard output may be the bar's terminal too.

@@ -66,21 +66,18 @@ class ConsoleTextBox final : public TextBox {
     std::string text_;
 };
 
-// Quiet, it lists nothing, yet still keeps the last line: that line decides the
-// exit status. A line that cannot be written never stops the run.
+// Quiet, it lists nothing. A line that cannot be written never stops the run.
 class ConsoleListBox final : public ListBox {
   public:
     ConsoleListBox(std::ostream& lines, ConsoleProgressBar& bar, bool quiet)
         : lines_(lines), bar_(bar), quiet_(quiet) {}
-    void Clear() override { last_.clear(); }
+    void Clear() override {}
     void AddItem(const std::string& text) override;
-    const std::string& LastItem() const { return last_; }
 
   private:
     std::ostream& lines_;
     ConsoleProgressBar& bar_;
     bool quiet_;
-    std::string last_;
 };
 
 class ConsoleComboBox final : public ComboBox {

@@ -1,7 +1,7 @@
 #include "console/SetQueries.h"
 
 #include "engine/PieceSet.h"
-#include "engine/Sums.h"
+#include "engine/SetReader.h"
 #include "platform/Paths.h"
 #include "platform/RunTime.h"
 #include "platform/RunTimeError.h"
@@ -17,73 +17,34 @@ using namespace tren::platform;
 
 namespace {
 
-struct PieceReport {
-    std::string Path;
-    std::int64_t Needed = 0;
-    std::int64_t Present = -1; // -1: missing
-    std::string State;         // ok, longer, short, missing, damaged, unreadable
-    std::string Reason;        // for unreadable and damaged
-    std::unique_ptr<InputFile> File;
-};
-
-// What a header says and what its folder holds, found without writing anything.
-struct SetReport {
-    std::string Header;
-    std::optional<pieces::Header> Fields;
-    std::string Problem; // why the set cannot be built; "" when it can
-    std::string Rebuilt;
-    std::vector<PieceReport> Pieces;
-};
+using engine::PieceReport;
+using engine::PieceState;
+using engine::SetReader;
 
 std::string ShortBy(const PieceReport& piece) {
     return "short by " + std::to_string(piece.Needed - piece.Present) + " bytes";
 }
 
-SetReport Survey(RunTime& runTime, const std::string& header) {
-    SetReport report;
-    report.Header = header;
-    const std::string title = FileNameOf(header);
-    const std::string folder = FolderOf(header);
-    std::array<std::uint8_t, pieces::HeaderLength> bytes{};
-    {
-        const auto file = runTime.OpenInput(header);
-        file->ReadAt(0, bytes);
+// What info shows: the header's fields, the rebuilt file's name and every piece,
+// read without writing anything.
+struct SetReport {
+    explicit SetReport(RunTime& runTime, const std::string& header) : Set(runTime, header) {
+        Fields = Set.ReadHeader();
+        if (!Fields)
+            return;
+        Rebuilt = Set.Title().size() > 4 ? pieces::RebuiltName(Set.Title()) : std::string();
+        Set.OpenPieces();
     }
-    report.Fields = pieces::DecodeHeader(bytes);
-    if (!report.Fields) {
-        report.Problem = "Wrong version or corrupted file";
-        return report;
+    // Why the set cannot be built; "" when it can.
+    std::string Problem() const {
+        const auto problem = Set.FirstProblem();
+        return problem ? problem->Text : std::string();
     }
-    report.Rebuilt = title.size() > 4 ? pieces::RebuiltName(title) : std::string();
-    if (report.Rebuilt.empty())
-        report.Problem = "the header piece's name leaves no name for the rebuilt file";
-    for (int index = 1; index <= report.Fields->PieceCount; ++index) {
-        PieceReport piece;
-        piece.Path = folder + pieces::PieceNameFromHeader(title, index);
-        piece.Needed = pieces::ShareOf(*report.Fields, index);
-        try {
-            piece.File = runTime.OpenInput(piece.Path);
-            piece.Present = piece.File->Length();
-            piece.State = piece.Present < piece.Needed   ? "short"
-                          : piece.Present > piece.Needed ? "longer"
-                                                         : "ok";
-        } catch (const RunTimeError& failure) {
-            piece.State = failure.Code() == ErrorCode::FileNotFound ? "missing" : "unreadable";
-            if (piece.State == "unreadable")
-                piece.Reason = failure.Description();
-        }
-        if (report.Problem.empty() && piece.State == "missing")
-            report.Problem = "Piece file is missing: " + piece.Path;
-        else if (report.Problem.empty() && piece.State == "short")
-            report.Problem = "Piece file is too short: " + piece.Path + " holds " +
-                             std::to_string(piece.Present) + " bytes, the set needs " +
-                             std::to_string(piece.Needed);
-        else if (report.Problem.empty() && piece.State == "unreadable")
-            report.Problem = piece.Reason;
-        report.Pieces.push_back(std::move(piece));
-    }
-    return report;
-}
+
+    SetReader Set;
+    std::optional<pieces::Header> Fields;
+    std::string Rebuilt;
+};
 
 // The length of the valid UTF-8 sequence at i, or 0 when the byte there starts none.
 std::size_t SequenceAt(std::string_view text, std::size_t i) {
@@ -160,7 +121,7 @@ std::string JsonName(const std::string& key, const std::string& name) {
 }
 
 void PrintJson(const SetReport& report, std::ostream& out) {
-    out << "{" << JsonName("header", report.Header);
+    out << "{" << JsonName("header", report.Set.HeaderPath());
     if (report.Fields) {
         const auto& f = *report.Fields;
         out << ", \"pieces\": " << int{f.PieceCount}
@@ -169,25 +130,27 @@ void PrintJson(const SetReport& report, std::ostream& out) {
             << ", \"length\": " << pieces::RebuiltLength(f) << ", "
             << JsonName("name", report.Rebuilt);
     }
-    out << ", \"buildable\": " << (report.Problem.empty() ? "true" : "false");
-    if (!report.Problem.empty())
-        out << ", " << JsonName("reason", report.Problem);
+    const std::string problem = report.Problem();
+    out << ", \"buildable\": " << (problem.empty() ? "true" : "false");
+    if (!problem.empty())
+        out << ", " << JsonName("reason", problem);
     out << ", \"files\": [";
-    for (std::size_t i = 0; i < report.Pieces.size(); ++i) {
-        const auto& piece = report.Pieces[i];
+    const auto& pieces = report.Set.Pieces();
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const auto& piece = pieces[i];
         out << (i ? ", " : "") << "{" << JsonName("name", piece.Path)
             << ", \"needed\": " << piece.Needed << ", \"present\": ";
         if (piece.Present < 0)
             out << "null";
         else
             out << piece.Present;
-        out << ", \"state\": \"" << piece.State << "\"}";
+        out << ", \"state\": \"" << engine::StateName(piece.State) << "\"}";
     }
     out << "]}\n";
 }
 
 void PrintText(const SetReport& report, std::ostream& out) {
-    out << "header:     " << report.Header << '\n';
+    out << "header:     " << report.Set.HeaderPath() << '\n';
     if (report.Fields) {
         const auto& f = *report.Fields;
         const auto& entry = pieces::SizeTable[static_cast<std::size_t>(f.SizeCode - 1)];
@@ -197,68 +160,80 @@ void PrintText(const SetReport& report, std::ostream& out) {
             << "last piece: " << f.LastPieceSize << " bytes\n"
             << "rebuilds:   " << report.Rebuilt << ", " << pieces::RebuiltLength(f) << " bytes\n";
     }
-    for (const auto& piece : report.Pieces) {
+    for (const auto& piece : report.Set.Pieces()) {
         out << piece.Path << ": needs " << piece.Needed << " bytes, ";
-        if (piece.State == "missing" || piece.State == "unreadable")
-            out << piece.State << '\n';
+        if (piece.State == PieceState::Missing || piece.State == PieceState::Unreadable)
+            out << engine::StateName(piece.State) << '\n';
         else
             out << "holds " << piece.Present << ", "
-                << (piece.State == "short" ? ShortBy(piece) : piece.State) << '\n';
+                << (piece.State == PieceState::Short ? ShortBy(piece)
+                                                     : engine::StateName(piece.State))
+                << '\n';
     }
-    out << "buildable:  " << (report.Problem.empty() ? "yes" : "no (" + report.Problem + ")")
-        << '\n';
+    const std::string problem = report.Problem();
+    out << "buildable:  " << (problem.empty() ? "yes" : "no (" + problem + ")") << '\n';
 }
 
 } // namespace
 
 int RunInfo(RunTime& runTime, const std::string& header, bool json, std::ostream& out,
             std::ostream& err) {
-    SetReport report;
     try {
-        report = Survey(runTime, header);
+        const SetReport report(runTime, header);
+        if (json)
+            PrintJson(report, out);
+        else
+            PrintText(report, out);
+        const std::string problem = report.Problem();
+        if (!problem.empty())
+            err << "tren-cli: " << header << ": Building Error: " << problem << '\n';
+        return problem.empty() ? 0 : 1;
     } catch (const RunTimeError& failure) {
         err << "tren-cli: " << failure.Path() << ": tren: " << failure.Description() << '\n';
         return 1;
     }
-    if (json)
-        PrintJson(report, out);
-    else
-        PrintText(report, out);
-    if (!report.Problem.empty())
-        err << "tren-cli: " << header << ": Building Error: " << report.Problem << '\n';
-    return report.Problem.empty() ? 0 : 1;
 }
+
+namespace {
+
+// One line for each piece that is not there in full, or for the header.
+std::vector<std::string> SetProblems(const SetReader& set, const std::string& header) {
+    std::vector<std::string> problems;
+    for (const auto& piece : set.Pieces()) {
+        if (piece.State == PieceState::Missing)
+            problems.push_back(piece.Path + ": missing");
+        else if (piece.State == PieceState::Short)
+            problems.push_back(piece.Path + ": " + ShortBy(piece));
+        else if (piece.State == PieceState::Unreadable)
+            problems.push_back(piece.Path + ": " + piece.Failure->Description());
+    }
+    if (problems.empty())
+        if (const auto problem = set.FirstProblem())
+            problems.push_back(header + ": " + problem->Text);
+    return problems;
+}
+
+// With every piece there, their bytes are checked against the checksum file.
+std::vector<std::string> SumProblems(SetReader& set, const std::string& rebuilt) {
+    set.CheckSums();
+    std::vector<std::string> problems;
+    for (const auto& piece : set.Pieces())
+        if (piece.State == PieceState::Damaged)
+            problems.push_back(piece.Path + ": damaged (does not match " + set.SumsPath() + ")");
+    if (problems.empty() && set.WholeDiffers())
+        problems.push_back(set.SumsPath() + ": the pieces do not give the file " + rebuilt +
+                           " it describes");
+    return problems;
+}
+
+} // namespace
 
 int RunVerify(RunTime& runTime, const std::string& header, std::ostream& out, std::ostream& err) {
     try {
-        SetReport report = Survey(runTime, header);
-        std::vector<std::string> problems;
-        for (const auto& piece : report.Pieces) {
-            if (piece.State == "missing")
-                problems.push_back(piece.Path + ": missing");
-            else if (piece.State == "short")
-                problems.push_back(piece.Path + ": " + ShortBy(piece));
-            else if (piece.State == "unreadable")
-                problems.push_back(piece.Path + ": " + piece.Reason);
-        }
-        if (!report.Fields)
-            problems.push_back(header + ": " + report.Problem);
-        else if (problems.empty() && !report.Problem.empty())
-            problems.push_back(header + ": " + report.Problem);
-
-        // With every piece there, their bytes are checked against the checksum file.
-        if (report.Fields && problems.empty()) {
-            std::vector<InputFile*> opened;
-            for (const auto& piece : report.Pieces)
-                opened.push_back(piece.File.get());
-            const sums::Check check = sums::CheckSet(runTime, header, *report.Fields, opened);
-            for (int index : check.Damaged)
-                problems.push_back(report.Pieces[static_cast<std::size_t>(index - 1)].Path +
-                                   ": damaged (does not match " + check.Path + ")");
-            if (problems.empty() && check.WholeDiffers)
-                problems.push_back(check.Path + ": the pieces do not give the file " +
-                                   report.Rebuilt + " it describes");
-        }
+        SetReport report(runTime, header);
+        std::vector<std::string> problems = SetProblems(report.Set, header);
+        if (problems.empty())
+            problems = SumProblems(report.Set, report.Rebuilt);
         for (const auto& problem : problems)
             out << problem << '\n';
         if (problems.empty())

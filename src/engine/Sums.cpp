@@ -1,13 +1,11 @@
 #include "engine/Sums.h"
 
-#include "engine/PieceSet.h"
-#include "platform/Paths.h"
-
 #include "platform/RunTime.h"
 #include "platform/RunTimeError.h"
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 namespace tren::sums {
 
@@ -112,39 +110,6 @@ void HashRange(platform::InputFile& file, std::int64_t offset, std::int64_t coun
             hasher->Add(std::span<const std::uint8_t>(buffer.data(), got));
         done += static_cast<std::int64_t>(got);
     }
-}
-
-Check CheckSet(platform::RunTime& runTime, const std::string& headerPath,
-               const pieces::Header& header, const std::vector<platform::InputFile*>& pieceFiles) {
-    Check check;
-    const std::string title = platform::FileNameOf(headerPath);
-    check.Path = platform::FolderOf(headerPath) + SumsNameFromHeader(title);
-    if (runTime.Examine(check.Path).TargetKind == platform::EntryKind::Missing)
-        return check;
-    const auto file = runTime.OpenInput(check.Path);
-    // A set's checksum file is small; a larger one is read as far as a set needs.
-    std::vector<std::uint8_t> text(
-        static_cast<std::size_t>(std::min<std::int64_t>(file->Length(), 1 << 20)));
-    text.resize(file->ReadAt(0, text));
-    const auto digests =
-        Parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-    check.Listed = !digests.empty();
-    if (!check.Listed)
-        return check;
-
-    const auto whole = runTime.NewSha256();
-    std::vector<std::uint8_t> buffer;
-    for (int index = 1; index <= header.PieceCount; ++index) {
-        const auto hasher = runTime.NewSha256();
-        HashRange(*pieceFiles[static_cast<std::size_t>(index - 1)], 0,
-                  pieces::ShareOf(header, index), {hasher.get(), whole.get()}, buffer);
-        const auto listed = digests.find(pieces::PieceNameFromHeader(title, index));
-        if (listed != digests.end() && Hex(hasher->Finish()) != listed->second)
-            check.Damaged.push_back(index);
-    }
-    const auto listed = digests.find(pieces::RebuiltName(title));
-    check.WholeDiffers = listed != digests.end() && Hex(whole->Finish()) != listed->second;
-    return check;
 }
 
 } // namespace tren::sums

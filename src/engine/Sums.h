@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,12 +10,7 @@
 namespace tren::platform {
 class Hasher;
 class InputFile;
-class RunTime;
 } // namespace tren::platform
-
-namespace tren::pieces {
-struct Header;
-}
 
 // The checksum file of a set, NAME.tr.sha256 beside its pieces, in the format of
 // sha256sum: one line per data piece, hashing exactly the bytes the set uses, and
@@ -44,23 +38,5 @@ std::map<std::string, std::string> Parse(std::string_view text);
 // bounded size. The file must hold them all.
 void HashRange(platform::InputFile& file, std::int64_t offset, std::int64_t count,
                const std::vector<platform::Hasher*>& hashers, std::vector<std::uint8_t>& buffer);
-
-// What the checksum file beside a set says of its pieces.
-struct Check {
-    // False when no checksum file stands beside the header, or it lists nothing.
-    bool Listed = false;
-    // The pieces (1 to N) whose share does not match their line, in order.
-    std::vector<int> Damaged;
-    // The pieces give a whole that does not match the source's line.
-    bool WholeDiffers = false;
-    // The checksum file's path.
-    std::string Path;
-};
-
-// Checks the open pieces 1 to N of the set whose header piece is headerPath
-// against NAME.tr.sha256 beside it: one read of every share, which also gives the
-// whole file's digest.
-Check CheckSet(platform::RunTime& runTime, const std::string& headerPath,
-               const pieces::Header& header, const std::vector<platform::InputFile*>& pieceFiles);
 
 } // namespace tren::sums

@@ -1,25 +1,18 @@
 #pragma once
 
+#include "engine/Operation.h"
 #include "engine/Transfers.h"
 #include "platform/Controls.h"
 #include "platform/RunTimeError.h"
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace tren::platform {
 class ClassStore;
-class InputFile;
 class RunTime;
-struct FileId;
 } // namespace tren::platform
-
-namespace tren::pieces {
-struct Header;
-}
 
 namespace tren {
 
@@ -69,42 +62,36 @@ class frmTren {
     void TrenFile(std::string fname);
     void BuildFile(std::string fname);
 
-    // The form-level variables that the operations share; they outlive a run until
-    // the next one overwrites them.
-    std::uint8_t PieceCount = 0;
-    std::int32_t LastPieceSize = 0;
-    std::int64_t FileLength = 0;
-    std::string DestFile;
-    std::string DestDir;
-    std::string SrcTitle;
-    std::uint8_t PieceIndex = 0;
-    std::int64_t BuffPos = 0;
-    std::int32_t PieceSize = 0;
-    std::string AppDir;
     // Trenning also writes NAME.tr.sha256 beside the set, for any system to check.
-    bool WriteSums = false;
-    TransferBuffer& Buff;
-    TransferBuffer& MultiBuff;
+    void SetChecksums(engine::Checksums sums) { checksums_ = sums; }
 
-    // The hand shown over the mail link.
-    const platform::Image imgHand{platform::Artwork::HandCursor};
-
-    // The failure a continue-on-failure step left behind, if any.
-    const std::optional<RunTimeError>& PendingError() const { return pendingError_; }
+    // What the last run left: the set's counts, the folder and the file written.
+    const engine::RunState& State() const { return state_; }
+    // How the last click or start-up build ended: Finished only when its
+    // operation finished.
+    const engine::Outcome& LastOutcome() const { return lastOutcome_; }
 
   private:
+    class Sink;
+
     template <class Step> void Continue(Step&& step);
     void FinalReport();
-    std::string PrepareDestination(const std::string& pickerTitle);
-    void ListWritten(const std::string& path, std::int64_t length);
-    bool CheckPieceNames(const std::string& fname, const platform::FileId& source);
-    void ReportTermination(const RunTimeError& failure, const char* statusLine);
+    bool ChooseFile(const char* dialogTitle, const char* filter, const char* errorTitle);
+    void Report(const engine::Outcome& outcome, const char* terminateLine);
 
     FormControls controls_;
     FormServices services_;
     platform::RunTime& runTime_;
+    // The form-level state the operations share; it outlives a run until the next
+    // one overwrites it.
+    engine::RunState state_;
+    std::string AppDir;
+    engine::Checksums checksums_ = engine::Checksums::Skip;
     TransferBuffers transfers_;
+    engine::Outcome lastOutcome_ = engine::Outcome::Refused({});
     std::optional<RunTimeError> pendingError_;
+    // The hand shown over the mail link.
+    const platform::Image imgHand{platform::Artwork::HandCursor};
 };
 
 } // namespace tren

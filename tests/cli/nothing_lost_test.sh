@@ -37,7 +37,7 @@ if command -v strace >/dev/null; then
         check "$verb stopped by SIG$signal leaves the old file whole and no hidden file" $? "$(ls -AR "$d")"
     done; done
 else
-    echo "skipped: runs stopped part way need strace"
+    skip "runs stopped part way need strace"
 fi
 
 # Two trens of different files of one name into one folder at once.
@@ -87,7 +87,7 @@ d=$ROOT/long && mkdir -p "$d/out" && name=$(printf 'n%.0s' {1..250}) && truncate
 as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$d" "$@"; }
 d=$ROOT/user && mkdir -p "$d/out" "$d/back" && cp "$ROOT/a" "$d/s" && chmod -R a+rwX "$d" && chmod a+x "$ROOT"
 if ! command -v setpriv >/dev/null || [[ $(id -u) -ne 0 ]] || ! as_user test -x "$CLI"; then
-    echo "skipped: the ordinary user's run needs root, setpriv and a way to $ROOT"
+    skip "the ordinary user's run needs root, setpriv and a way to $ROOT"
 else
     as_user "$CLI" tren "$d/s" --size 5M --out "$d/out" >/dev/null 2>"$ERR" &&
         as_user "$CLI" build "$d/out/s.tr0" --out "$d/back" >/dev/null 2>>"$ERR" && cmp -s "$d/s" "$d/back/s" &&

@@ -44,7 +44,7 @@ class FaultTableTest : public testing::TestWithParam<Road> {
         ui.calls.FailWith = GetParam().error;
         ui.calls.FailAt = failAt;
         ui.calls.Made.clear();
-        ui.form.WriteSums = GetParam().sums;
+        ui.form.SetChecksums(GetParam().sums ? engine::Checksums::Write : engine::Checksums::Skip);
         ui.SelectSize(4); // 500K
     }
 

@@ -85,7 +85,7 @@ TEST_F(FormTest, EverySizeBuildsBackAndIsChosenAgain) {
         EXPECT_TRUE(ReadFile(rebuilt / "round trip.bin") == bytes);
         EXPECT_EQ(Count(rebuilt.Path()), 1);
         EXPECT_EQ(ui.combo.ListIndex(), size);
-        EXPECT_EQ(ui.form.PieceSize, PieceSizes[size]);
+        EXPECT_EQ(ui.form.State().PieceSize, PieceSizes[size]);
     }
 }
 
@@ -102,7 +102,7 @@ TEST_F(FormTest, ADamagedHeaderOrAFullDiskStopsTheBuild) {
     EXPECT_EQ(ui.log, (Lines{"clear", "progress max 4", "progress value 1",
                              "box Building Error|48|Wrong version or corrupted file"}));
     EXPECT_EQ(ui.combo.ListIndex(), Size144M);
-    EXPECT_EQ(ui.form.PieceSize, 1440000);
+    EXPECT_EQ(ui.form.State().PieceSize, 1440000);
     // A long header piece: what follows the header is passed over.
     WriteFile(in / "set.bin.tr0", {3, 0, 0, 0, 1, 0, 0, 0, 0, 5, 7, 7});
     ui.Build(in / "set.bin.tr0", {home.Path()});

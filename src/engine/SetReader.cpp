@@ -1,0 +1,155 @@
+#include "engine/SetReader.h"
+
+#include "engine/Sums.h"
+#include "engine/Transfers.h"
+#include "platform/Paths.h"
+#include "platform/RunTime.h"
+
+#include <algorithm>
+#include <span>
+
+namespace tren::engine {
+
+const char* StateName(PieceState state) {
+    switch (state) {
+    case PieceState::Ok:
+        return "ok";
+    case PieceState::Longer:
+        return "longer";
+    case PieceState::Short:
+        return "short";
+    case PieceState::Missing:
+        return "missing";
+    case PieceState::Unreadable:
+        return "unreadable";
+    case PieceState::Damaged:
+        return "damaged";
+    }
+    return "";
+}
+
+SetReader::SetReader(platform::RunTime& runTime, std::string headerPath)
+    : runTime_(runTime), headerPath_(std::move(headerPath)),
+      folder_(platform::FolderOf(headerPath_)), title_(platform::FileNameOf(headerPath_)),
+      sumsPath_(folder_ + sums::SumsNameFromHeader(title_)) {}
+
+SetReader::~SetReader() = default;
+
+std::optional<pieces::Header>
+SetReader::Decode(const std::array<std::uint8_t, pieces::HeaderLength>& bytes) {
+    headerRead_ = true;
+    header_ = pieces::DecodeHeader(bytes);
+    return header_;
+}
+
+std::optional<pieces::Header> SetReader::ReadHeader(TransferBuffers& buffers) {
+    headerFile_ = runTime_.OpenInput(headerPath_);
+    buffers.Buff.Resize(pieces::HeaderLength);
+    buffers.CopyFileToBuff(*headerFile_, 1, ReadExtent::UpToEnd);
+    std::array<std::uint8_t, pieces::HeaderLength> bytes{};
+    std::copy_n(buffers.Buff.data(), bytes.size(), bytes.begin());
+    return Decode(bytes);
+}
+
+std::optional<pieces::Header> SetReader::ReadHeader() {
+    TransferBuffers buffers;
+    return ReadHeader(buffers);
+}
+
+void SetReader::OpenPieces() {
+    pieces_.clear();
+    if (!header_)
+        return;
+    for (int index = 1; index <= header_->PieceCount; ++index) {
+        PieceReport piece;
+        piece.Index = index;
+        piece.Path = folder_ + pieces::PieceNameFromHeader(title_, index);
+        piece.Needed = pieces::ShareOf(*header_, index);
+        try {
+            piece.File = runTime_.OpenInput(piece.Path);
+            piece.Present = piece.File->Length();
+            piece.State = piece.Present < piece.Needed   ? PieceState::Short
+                          : piece.Present > piece.Needed ? PieceState::Longer
+                                                         : PieceState::Ok;
+        } catch (const RunTimeError& failure) {
+            piece.File.reset();
+            piece.Present = -1;
+            if (failure.Code() == ErrorCode::FileNotFound) {
+                piece.State = PieceState::Missing;
+            } else {
+                piece.State = PieceState::Unreadable;
+                piece.Failure = failure;
+            }
+        }
+        pieces_.push_back(std::move(piece));
+    }
+}
+
+void SetReader::CheckSums() {
+    wholeDiffers_ = false;
+    if (!header_ || runTime_.Examine(sumsPath_).TargetKind == platform::EntryKind::Missing)
+        return;
+    const auto file = runTime_.OpenInput(sumsPath_);
+    // A set's checksum file is small; a larger one is read as far as a set needs.
+    std::vector<std::uint8_t> text(
+        static_cast<std::size_t>(std::min<std::int64_t>(file->Length(), 1 << 20)));
+    text.resize(file->ReadAt(0, text));
+    const auto digests =
+        sums::Parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    if (digests.empty())
+        return;
+
+    // One read of every share gives each piece's digest and the whole file's.
+    const auto whole = runTime_.NewSha256();
+    std::vector<std::uint8_t> buffer;
+    for (auto& piece : pieces_) {
+        const auto hasher = runTime_.NewSha256();
+        sums::HashRange(*piece.File, 0, piece.Needed, {hasher.get(), whole.get()}, buffer);
+        const auto listed = digests.find(pieces::PieceNameFromHeader(title_, piece.Index));
+        if (listed != digests.end() && sums::Hex(hasher->Finish()) != listed->second)
+            piece.State = PieceState::Damaged;
+    }
+    if (title_.size() > 4) {
+        const auto listed = digests.find(pieces::RebuiltName(title_));
+        wholeDiffers_ = listed != digests.end() && sums::Hex(whole->Finish()) != listed->second;
+    }
+}
+
+std::optional<SetProblem> SetReader::FirstProblem() const {
+    if (!headerRead_)
+        return std::nullopt;
+    if (!header_)
+        return SetProblem{headerPath_, "Wrong version or corrupted file", std::nullopt};
+    for (const auto& piece : pieces_) {
+        switch (piece.State) {
+        case PieceState::Missing:
+            return SetProblem{piece.Path, "Piece file is missing: " + piece.Path, std::nullopt};
+        case PieceState::Short:
+            return SetProblem{piece.Path,
+                              "Piece file is too short: " + piece.Path + " holds " +
+                                  std::to_string(piece.Present) + " bytes, the set needs " +
+                                  std::to_string(piece.Needed),
+                              std::nullopt};
+        case PieceState::Unreadable:
+            return SetProblem{piece.Path, piece.Failure->Description(), piece.Failure};
+        case PieceState::Damaged:
+            return SetProblem{piece.Path, "Piece file is damaged: " + piece.Path, std::nullopt};
+        case PieceState::Ok:
+        case PieceState::Longer:
+            break;
+        }
+    }
+    try {
+        const std::string rebuilt = pieces::RebuiltName(title_);
+        if (wholeDiffers_)
+            return SetProblem{sumsPath_,
+                              "The pieces do not give the file " + rebuilt + " that " + sumsPath_ +
+                                  " describes.",
+                              std::nullopt};
+    } catch (const RunTimeError& failure) {
+        return SetProblem{headerPath_, failure.Description(), failure};
+    }
+    return std::nullopt;
+}
+
+} // namespace tren::engine

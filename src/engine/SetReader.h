@@ -1,0 +1,109 @@
+#pragma once
+
+#include "engine/PieceSet.h"
+#include "platform/RunTimeError.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tren::platform {
+class InputFile;
+class RunTime;
+} // namespace tren::platform
+
+namespace tren {
+class TransferBuffers;
+}
+
+namespace tren::engine {
+
+// What a data piece's file holds against what the set needs of it.
+enum class PieceState {
+    Ok,
+    Longer,     // more than its share, which is all that is read
+    Short,      // less than its share
+    Missing,    // no file of that name
+    Unreadable, // there, but it cannot be opened
+    Damaged,    // its share does not match the checksum file's line
+};
+
+// "ok", "longer", "short", "missing", "unreadable", "damaged".
+const char* StateName(PieceState state);
+
+struct PieceReport {
+    int Index = 0;
+    std::string Path;
+    std::int64_t Needed = 0;
+    // The file's length; -1 when it is missing or unreadable.
+    std::int64_t Present = -1;
+    PieceState State = PieceState::Missing;
+    // Why an unreadable piece cannot be opened.
+    std::optional<RunTimeError> Failure;
+    // Held open once opened, so that the same file is read throughout.
+    std::unique_ptr<platform::InputFile> File;
+};
+
+// Why a set cannot be built: a refusal about one file, or the failure of a file
+// that could not be read at all.
+struct SetProblem {
+    std::string File;
+    std::string Text;
+    std::optional<RunTimeError> Failure;
+};
+
+// Reads a set once, in the order building needs it: the header piece, then every
+// data piece beside it, then the checksum file where one stands there. Building,
+// info and verify all ask it; it writes nothing.
+class SetReader {
+  public:
+    SetReader(platform::RunTime& runTime, std::string headerPath);
+    ~SetReader();
+
+    const std::string& HeaderPath() const { return headerPath_; }
+    const std::string& Folder() const { return folder_; }
+    const std::string& Title() const { return title_; }
+
+    // Opens the header piece and reads its first 10 bytes into the buffers' Buff;
+    // the bytes a short header lacks count as 0. Returns the header's fields, or
+    // nothing when they are damaged. A header that cannot be read is thrown.
+    std::optional<pieces::Header> ReadHeader(TransferBuffers& buffers);
+    // The same without the window's buffers.
+    std::optional<pieces::Header> ReadHeader();
+    const platform::InputFile& HeaderFile() const { return *headerFile_; }
+
+    // Opens data pieces 1 to N and measures each.
+    void OpenPieces();
+    std::vector<PieceReport>& Pieces() { return pieces_; }
+    const std::vector<PieceReport>& Pieces() const { return pieces_; }
+
+    // Hashes every piece's share against NAME.tr.sha256 beside the header, where
+    // one stands, marking the damaged pieces. Every piece must be there in full.
+    void CheckSums();
+    const std::string& SumsPath() const { return sumsPath_; }
+    // The pieces give a whole that does not match the checksum file's source line.
+    bool WholeDiffers() const { return wholeDiffers_; }
+
+    // The first reason the set read so far cannot be built, in the order building
+    // meets them: the header, the rebuilt file's name, then each piece in turn.
+    std::optional<SetProblem> FirstProblem() const;
+
+  private:
+    std::optional<pieces::Header> Decode(const std::array<std::uint8_t, pieces::HeaderLength>&);
+
+    platform::RunTime& runTime_;
+    std::string headerPath_;
+    std::string folder_;
+    std::string title_;
+    std::unique_ptr<platform::InputFile> headerFile_;
+    std::optional<pieces::Header> header_;
+    bool headerRead_ = false;
+    std::vector<PieceReport> pieces_;
+    std::string sumsPath_;
+    bool wholeDiffers_ = false;
+};
+
+} // namespace tren::engine

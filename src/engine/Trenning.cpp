@@ -1,0 +1,230 @@
+#include "engine/Trenning.h"
+
+#include "engine/PieceSet.h"
+#include "engine/Sums.h"
+#include "engine/Transfers.h"
+#include "platform/RunTime.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace tren::engine {
+
+using platform::EntryKind;
+using platform::MessageStyle;
+
+namespace {
+
+constexpr const char* TrenningError = "Trenning Error";
+
+// The source's length against the piece size, before anything is read.
+std::optional<Message> CheckLength(const std::string& source, std::int64_t length,
+                                   std::int32_t pieceSize) {
+    if (length <= pieceSize)
+        return Message{"Trenning Warnning", "file is too small for Trening",
+                       MessageStyle::Information, source};
+    // 255 full pieces and a partial one would need a 256th piece, which the
+    // one-byte piece count cannot record; exactly 255 full pieces fit.
+    if (length > std::int64_t{pieces::MaxPieceCount} * pieceSize)
+        return Message{TrenningError, "Multiple size is too large... sorry...",
+                       MessageStyle::Exclamation, source};
+    return std::nullopt;
+}
+
+// Every name the set will take, looked at before anything is written: none may be
+// the source under another name, none may be a folder, pipe or device, and the
+// longest must fit the folder.
+std::optional<Message> CheckPieceNames(platform::RunTime& runTime, const RunState& state,
+                                       const platform::InputFile& source, Checksums sums) {
+    std::vector<std::string> names;
+    for (int index = 0; index <= state.PieceCount; ++index)
+        names.push_back(pieces::PieceName(state.SrcTitle, index));
+    if (sums == Checksums::Write)
+        names.push_back(sums::SumsName(state.SrcTitle));
+    const std::size_t limit = runTime.MaxNameLength(state.DestDir);
+    for (const auto& name : names)
+        if (name.size() > limit)
+            return NameTooLong(TrenningError, state.DestDir + name, name.size(), limit);
+    // An old checksum file is looked at even when none is written: it is removed.
+    if (sums == Checksums::Skip)
+        names.push_back(sums::SumsName(state.SrcTitle));
+    for (const auto& name : names) {
+        const std::string piece = state.DestDir + name;
+        const platform::EntryInfo entry = runTime.Examine(piece);
+        if ((entry.Kind != EntryKind::Missing && entry.Id == source.Id()) ||
+            (entry.TargetKind != EntryKind::Missing && entry.TargetId == source.Id()))
+            return Message{TrenningError,
+                           "The piece " + piece + " is the file being trenned, " + source.Path() +
+                               ", under another name. Choose another folder.",
+                           MessageStyle::Exclamation, piece};
+        if (entry.Kind == EntryKind::Folder || entry.Kind == EntryKind::Other)
+            return Message{TrenningError,
+                           "The piece " + piece +
+                               " cannot be written: something other than a file stands there.",
+                           MessageStyle::Exclamation, piece};
+    }
+    return std::nullopt;
+}
+
+// The old header goes first, so that at no moment does a header describe pieces
+// other than the ones beside it. Old checksums go too: they would describe the
+// old pieces.
+void RemoveStale(platform::RunTime& runTime, const std::string& folder,
+                 const std::vector<std::string>& stale) {
+    bool removed = false;
+    for (const auto& path : stale) {
+        if (runTime.Examine(path).Kind != EntryKind::Missing) {
+            runTime.RemoveFile(path);
+            removed = true;
+        }
+    }
+    if (removed)
+        runTime.FlushFolder(folder);
+}
+
+// Writes the data pieces one by one, and their checksum lines when asked.
+class PieceWriter {
+  public:
+    PieceWriter(OperationContext& context, RunState& state, platform::InputFile& source,
+                Checksums sums)
+        : context_(context), state_(state), source_(source), sums_(sums) {
+        if (sums_ == Checksums::Write)
+            whole_ = context_.RunTime.NewSha256();
+    }
+
+    void Write(int index, std::int32_t share) {
+        state_.PieceIndex = static_cast<std::uint8_t>(index);
+        state_.BuffPos = std::int64_t{index - 1} * state_.PieceSize;
+        state_.DestFile = state_.DestDir + pieces::PieceName(state_.SrcTitle, index);
+        auto piece = context_.RunTime.CreateOutput(state_.DestFile, platform::Naming::ReplaceName);
+        context_.Buffers.CopyFileToFile(source_, state_.BuffPos + 1, *piece, 1, share);
+        if (sums_ == Checksums::Write) {
+            const auto hasher = context_.RunTime.NewSha256();
+            sums::HashRange(source_, state_.BuffPos, share, {hasher.get(), whole_.get()},
+                            hashBuffer_);
+            sumLines_ += sums::Line(hasher->Finish(), pieces::PieceName(state_.SrcTitle, index));
+        }
+        // The disk starts on this piece while the next one is cut.
+        piece->StartFlush();
+        piece->Publish();
+        context_.Sink.ListWritten(WrittenLine(state_.DestFile, share));
+        written_.push_back(std::move(piece));
+    }
+
+    // Puts every piece on the disk, then the checksum file beside them.
+    void Finish(const std::string& sumsFile) {
+        for (const auto& piece : written_)
+            piece->Flush();
+        if (sums_ == Checksums::Skip)
+            return;
+        sumLines_ += sums::Line(whole_->Finish(), state_.SrcTitle);
+        state_.DestFile = sumsFile;
+        const auto file = context_.RunTime.CreateOutput(sumsFile, platform::Naming::ReplaceName);
+        file->WriteAt(0, std::span(reinterpret_cast<const std::uint8_t*>(sumLines_.data()),
+                                   sumLines_.size()));
+        file->Flush();
+        file->Publish();
+        context_.Sink.ListWritten(
+            WrittenLine(sumsFile, static_cast<std::int64_t>(sumLines_.size())));
+    }
+
+  private:
+    OperationContext& context_;
+    RunState& state_;
+    platform::InputFile& source_;
+    Checksums sums_;
+    std::vector<std::unique_ptr<platform::OutputFile>> written_;
+    std::unique_ptr<platform::Hasher> whole_;
+    std::string sumLines_;
+    std::vector<std::uint8_t> hashBuffer_;
+};
+
+// The 10 bytes, written last: once every piece is on the disk, a run that stops
+// early, or a machine that stops, leaves no set that building would accept.
+void WriteHeader(OperationContext& context, RunState& state, const std::string& header,
+                 int sizeCode) {
+    const auto bytes = pieces::EncodeHeader(
+        {state.PieceCount, state.LastPieceSize, static_cast<std::uint8_t>(sizeCode)});
+    TransferBuffer& MultiBuff = context.Buffers.MultiBuff;
+    MultiBuff.Resize(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), MultiBuff.data());
+    state.DestFile = header;
+    const auto file = context.RunTime.CreateOutput(header, platform::Naming::ReplaceName);
+    context.Buffers.SaveMultiBuffToFile(*file, 1);
+    file->Flush();
+    file->Publish();
+    file->FlushName();
+    context.Sink.ListWritten(WrittenLine(header, static_cast<std::int64_t>(bytes.size())));
+}
+
+Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& state) {
+    platform::RunTime& runTime = context.RunTime;
+    const std::string& fname = request.Source;
+    state.FileLength = runTime.FileLength(fname);
+    if (auto refusal = CheckLength(fname, state.FileLength, state.PieceSize))
+        return Outcome::Refused(std::move(*refusal));
+    // The header records the size the pieces are cut with, never a selection
+    // that may differ from it.
+    const int sizeCode = pieces::SizeCodeOf(state.PieceSize);
+    if (sizeCode == 0)
+        throw RunTimeError(ErrorCode::InvalidArgument, "Cannot tren", fname,
+                           "the piece size " + std::to_string(state.PieceSize) +
+                               " is not in the size list");
+    const int fullPieces = static_cast<int>(state.FileLength / state.PieceSize);
+    state.LastPieceSize =
+        static_cast<std::int32_t>(state.FileLength - std::int64_t{fullPieces} * state.PieceSize);
+    state.PieceCount = static_cast<std::uint8_t>(fullPieces + (state.LastPieceSize > 0 ? 1 : 0));
+
+    // The source is opened before the person is asked for a folder, so that an
+    // unreadable source fails first; it stays open, the same file throughout.
+    const auto source = runTime.OpenInput(fname);
+    const auto changed = [&] {
+        return RunTimeError(ErrorCode::InputPastEnd, "Cannot tren", fname,
+                            "the file changed its length while it was read");
+    };
+    if (source->Length() != state.FileLength)
+        throw changed();
+    state.DestDir = PrepareDestination(context, "Select directory to tren to...");
+
+    // One set at a time in a folder: another tren of the same name would mix its
+    // pieces with these, and a build would read a set being replaced.
+    const auto lock = runTime.LockFolder(state.DestDir, platform::LockKind::Exclusive);
+    if (auto refusal = CheckPieceNames(runTime, state, *source, request.Sums))
+        return Outcome::Refused(std::move(*refusal));
+    const std::string header = state.DestDir + pieces::PieceName(state.SrcTitle, 0);
+    const std::string sumsFile = state.DestDir + sums::SumsName(state.SrcTitle);
+    RemoveStale(runTime, state.DestDir, {header, sumsFile});
+
+    const int steps = fullPieces + 2;
+    context.Sink.ProgressMax(steps);
+    PieceWriter writer(context, state, *source, request.Sums);
+    for (int index = 1; index <= fullPieces; ++index) {
+        context.Sink.Progress(index);
+        writer.Write(index, state.PieceSize);
+    }
+    context.Sink.Progress(fullPieces + 1);
+    if (state.LastPieceSize > 0)
+        writer.Write(state.PieceCount, state.LastPieceSize); // after at most 254 full pieces
+    else
+        state.LastPieceSize = state.PieceSize;
+    context.Sink.Progress(steps);
+    if (source->Length() != state.FileLength)
+        throw changed();
+
+    writer.Finish(sumsFile);
+    runTime.FlushFolder(state.DestDir);
+    WriteHeader(context, state, header, sizeCode);
+    return Outcome::Finished();
+}
+
+} // namespace
+
+Outcome Tren(const TrenRequest& request, OperationContext& context, RunState& state) {
+    if (request.Source.empty())
+        return Outcome::Refused(
+            {TrenningError, "No file to Tren", MessageStyle::Exclamation, std::string()});
+    return Guarded("Cannot tren", request.Source, [&] { return Cut(request, context, state); });
+}
+
+} // namespace tren::engine
