@@ -68,15 +68,4 @@ std::int64_t RebuiltLength(const Header& header) {
     return std::int64_t{header.PieceCount - 1} * PieceSizeOf(header) + header.LastPieceSize;
 }
 
-std::optional<PieceFault> FirstFault(const Header& header, std::span<const std::int64_t> lengths) {
-    for (int index = 1; index <= header.PieceCount; ++index) {
-        const std::int64_t held =
-            static_cast<std::size_t>(index) <= lengths.size() ? lengths[index - 1] : -1;
-        const std::int64_t needed = ShareOf(header, index);
-        if (held < needed)
-            return PieceFault{index, held < 0 ? -1 : held, needed};
-    }
-    return std::nullopt;
-}
-
 } // namespace tren::pieces

@@ -68,16 +68,4 @@ std::int64_t ShareOf(const Header& header, int index);
 // (N - 1) x P + L, in 64 bits.
 std::int64_t RebuiltLength(const Header& header);
 
-// A piece that cannot give its share: missing (Held -1) or shorter than Needed.
-struct PieceFault {
-    int Piece = 0;
-    std::int64_t Held = -1;
-    std::int64_t Needed = 0;
-};
-
-// The first of pieces 1 to N that is missing or short, given the lengths of the
-// piece files in order (-1 for one that does not exist; pieces beyond the list are
-// missing). Longer pieces are fine: only their first share is read.
-std::optional<PieceFault> FirstFault(const Header& header, std::span<const std::int64_t> lengths);
-
 } // namespace tren::pieces

@@ -38,20 +38,6 @@ TEST(PieceSet, WriterAndReaderAgreeOnNamesAndHeaders) {
     for (const std::uint8_t code : {0, 6, 255}) // no such size
         EXPECT_FALSE(DecodeHeader(Bytes{3, 0, 0, 0, 0, 2, 6, 0, 0, code})) << int{code};
     EXPECT_FALSE(DecodeHeader(Bytes{3, 0, 0, 0, 0, 0, 0, 0, 200, 3})); // the top digit
-
-    // Piece lengths (-1: missing); the first fault: piece, bytes held, bytes needed (0 -1 0: none).
-    const std::tuple<std::vector<std::int64_t>, int, std::int64_t, std::int64_t> lengths[] = {
-        {{2000000, 1440001, 620000}, 0, -1, 0}, // longer pieces, and the last its own size
-        {{1440000, -1, -1}, 2, -1, 1440000},
-        {{1439999, 1440000, 620000}, 1, 1439999, 1440000},
-        {{1440000, 1440000, 619999}, 3, 619999, 620000},
-        {{1440000, 1440000}, 3, -1, 620000}, // beyond the list is missing
-    };
-    for (const auto& [pieces, piece, held, needed] : lengths) {
-        const auto f = FirstFault(*header, pieces).value_or(PieceFault{});
-        EXPECT_EQ(std::tuple(f.Piece, f.Held, f.Needed), std::tuple(piece, held, needed));
-        EXPECT_EQ(piece ? ShareOf(*header, piece) : 0, needed);
-    }
 }
 
 } // namespace
