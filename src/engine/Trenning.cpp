@@ -158,16 +158,15 @@ void WriteHeader(OperationContext& context, RunState& state, const std::string& 
     context.Sink.ListWritten(WrittenLine(header, static_cast<std::int64_t>(bytes.size())));
 }
 
-Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& state) {
-    platform::RunTime& runTime = context.RunTime;
-    const std::string& fname = request.Source;
+// The set's counts from the source's length and the piece size, or why the
+// source cannot be cut; nothing is read or asked before.
+std::optional<Message> Plan(platform::RunTime& runTime, const std::string& fname, RunState& state) {
     state.FileLength = runTime.FileLength(fname);
     if (auto refusal = CheckLength(fname, state.FileLength, state.PieceSize))
-        return Outcome::Refused(std::move(*refusal));
+        return refusal;
     // The header records the size the pieces are cut with, never a selection
     // that may differ from it.
-    const int sizeCode = pieces::SizeCodeOf(state.PieceSize);
-    if (sizeCode == 0)
+    if (pieces::SizeCodeOf(state.PieceSize) == 0)
         throw RunTimeError(ErrorCode::InvalidArgument, "Cannot tren", fname,
                            "the piece size " + std::to_string(state.PieceSize) +
                                " is not in the size list");
@@ -175,6 +174,15 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
     state.LastPieceSize =
         static_cast<std::int32_t>(state.FileLength - std::int64_t{fullPieces} * state.PieceSize);
     state.PieceCount = static_cast<std::uint8_t>(fullPieces + (state.LastPieceSize > 0 ? 1 : 0));
+    return std::nullopt;
+}
+
+Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& state) {
+    platform::RunTime& runTime = context.RunTime;
+    const std::string& fname = request.Source;
+    if (auto refusal = Plan(runTime, fname, state))
+        return Outcome::Refused(std::move(*refusal));
+    const int fullPieces = static_cast<int>(state.FileLength / state.PieceSize);
 
     // The source is opened before the person is asked for a folder, so that an
     // unreadable source fails first; it stays open, the same file throughout.
@@ -214,7 +222,7 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
 
     writer.Finish(sumsFile);
     runTime.FlushFolder(state.DestDir);
-    WriteHeader(context, state, header, sizeCode);
+    WriteHeader(context, state, header, pieces::SizeCodeOf(state.PieceSize));
     return Outcome::Finished();
 }
 

@@ -103,8 +103,9 @@ TEST_P(SetReaderTest, BuildingRefusesWhatTheReaderFinds) {
         EXPECT_TRUE(fs::is_empty(out.Path()));
         EXPECT_TRUE(sink.lines.empty());
     }
-    if (outcome.What() == Outcome::Kind::Refused)
+    if (outcome.What() == Outcome::Kind::Refused) {
         EXPECT_EQ(outcome.Refusal().Text, problem);
+    }
 }
 
 const Damage damages[] = {
