@@ -41,7 +41,6 @@ enum class Artwork { WindowIcon, BuildPicture, TrenPicture, HandCursor };
 
 enum class MousePointer : int {
     Default = 0,
-    Arrow = 1,
     Custom = 99, // the control's own MouseIcon
 };
 
@@ -114,7 +113,6 @@ class ProgressBar {
     virtual void SetMax(float value) = 0;
     virtual float Max() const = 0;
     virtual void SetValue(float value) = 0;
-    virtual float Value() const = 0;
 };
 
 struct OpenChoice {

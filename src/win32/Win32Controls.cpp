@@ -87,7 +87,6 @@ void Win32ProgressBar::SetMax(float value) {
 }
 
 void Win32ProgressBar::SetValue(float value) {
-    value_ = value;
     ::SendMessageA(Handle, PBM_SETPOS, static_cast<WPARAM>(std::lround(value)), 0);
     // The run holds the thread: paint what waits now, so the bar is seen to move,
     // and leave every input message queued.
