@@ -5,7 +5,7 @@
 #include <string>
 
 // The controls of the main window as the handlers see them. Each backend (the Qt
-// window, the console, a test's script) implements them; the handlers never know
+// and Win32 windows, the console, a test's script) implements them; the handlers never know
 // which one they drive.
 namespace tren::platform {
 
@@ -34,6 +34,18 @@ class Window {
     }
     // Modal choice of an existing folder; "" when the user chose none.
     virtual std::string ChooseFolder(const std::string& title) = 0;
+};
+
+// A system's own window, as the system names it (a HWND on Windows).
+using NativeWindow = void*;
+
+// The system's folder picker, for a window whose toolkit has none: its main hands
+// it over.
+class FolderPicker {
+  public:
+    virtual ~FolderPicker() = default;
+    // Modal to owner; "" when the user chose none.
+    virtual std::string ChooseFolder(NativeWindow owner, const std::string& title) = 0;
 };
 
 // The program's pictures, drawn once and carried by every backend.

@@ -1,6 +1,5 @@
 #include "win32/Win32Controls.h"
 
-#include "platform/windows/Win32Shell.h"
 #include "win32/Win32Artwork.h"
 
 #include <commctrl.h>
@@ -25,7 +24,7 @@ void Win32Window::MsgBox(const std::string& text, MessageStyle style, const std:
 }
 
 std::string Win32Window::ChooseFolder(const std::string& title) {
-    return platform::BrowseForFolderA(Handle, title);
+    return folderPicker_.ChooseFolder(Handle, title);
 }
 
 std::string Win32TextBox::Text() const {

@@ -15,11 +15,15 @@ using namespace tren::platform;
 
 class Win32Window final : public Window {
   public:
+    explicit Win32Window(FolderPicker& folderPicker) : folderPicker_(folderPicker) {}
     HWND Handle = nullptr;
     // Message boxes with MessageBoxA, one OK button.
     void MsgBox(const std::string& text, MessageStyle style, const std::string& title) override;
-    // The shell's folder picker, owned by this window.
+    // The system's folder picker, owned by this window.
     std::string ChooseFolder(const std::string& title) override;
+
+  private:
+    FolderPicker& folderPicker_;
 };
 
 class Win32TextBox final : public TextBox {

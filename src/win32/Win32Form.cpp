@@ -158,9 +158,10 @@ LRESULT CALLBACK FlatButtonProc(HWND button, UINT message, WPARAM w, LPARAM l, U
 
 } // namespace
 
-Win32Form::Win32Form(RunTime& runTime, ClassStore& classStore, Desktop& desktop)
-    : form_({window_, textBox_, comboBox_, listBox_, progressBar_, commonDialog_, label_},
-            {runTime, classStore, desktop}) {}
+Win32Form::Win32Form(FormServices services, FolderPicker& folderPicker)
+    : window_(folderPicker),
+      form_({window_, textBox_, comboBox_, listBox_, progressBar_, commonDialog_, label_},
+            services) {}
 
 Win32Form::~Win32Form() {
     if (window_.Handle)

@@ -13,8 +13,9 @@ namespace tren::win32 {
 // with, handed to frmTren, whose handlers run from the controls' notifications.
 class Win32Form {
   public:
-    // The system's services come from main, which chose them.
-    Win32Form(RunTime& runTime, ClassStore& classStore, Desktop& desktop);
+    // The system's services come from main, which chose them: those the form's
+    // handlers use, and the folder picker.
+    Win32Form(FormServices services, FolderPicker& folderPicker);
     Win32Form(const Win32Form&) = delete;
     Win32Form& operator=(const Win32Form&) = delete;
     ~Win32Form();
