@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace tren::win32 {
 
@@ -40,9 +41,8 @@ class Win32Form {
     void LayOut(UINT dpi);
     void DrawFlatButton(const DRAWITEMSTRUCT& item);
 
-    HWND MakeControl(const char* className, const char* text, DWORD style, DWORD extendedStyle,
-                     int id);
-    void AddTooltip(HWND control, const char* text);
+    HWND Item(int id) const;
+    void AddTooltip(HWND control, std::string_view text);
 
     Win32Window window_;
     Win32TextBox textBox_;
