@@ -1,15 +1,16 @@
 include_guard(GLOBAL)
 
 # Gives a Windows program tren's resources (src/main/windows/tren.rc): the
-# icons, the link's hand cursor, the manifest and the version information.
+# window's icons and the link's hand cursor (src/win32/ArtworkResources.rc), the
+# manifest and the version information.
 function(tren_windows_resources target)
     cmake_path(GET CMAKE_CURRENT_FUNCTION_LIST_DIR PARENT_PATH root)
     set(rc ${root}/src/main/windows/tren.rc)
     target_sources(${target} PRIVATE ${rc})
-    # resource.h for code and windres; the pictures only for windres, which
-    # finds files named in tren.rc on the include path alone.
-    target_include_directories(${target} PRIVATE ${root}/src/main/windows
-                               $<$<COMPILE_LANGUAGE:RC>:${root}/art>)
+    # The resource ids for code and windres; the pictures and the manifest only
+    # for windres, which finds files named in a .rc on the include path alone.
+    target_include_directories(${target} PRIVATE ${root}/src
+                               $<$<COMPILE_LANGUAGE:RC>:${root}/art ${root}/src/main/windows>)
     set(patch ${PROJECT_VERSION_PATCH})
     if(patch STREQUAL "")
         set(patch 0)
@@ -18,7 +19,8 @@ function(tren_windows_resources target)
                                TREN_VERSION_MINOR=${PROJECT_VERSION_MINOR} TREN_VERSION_PATCH=${patch})
     # windres writes no dependency file: name what tren.rc takes in.
     set(inputs art/tren.ico art/tren-picture.ico art/build.ico art/hand.cur
-               src/main/windows/resource.h src/main/windows/tren.manifest)
+               src/win32/ArtworkResources.h src/win32/ArtworkResources.rc
+               src/main/windows/tren.manifest)
     list(TRANSFORM inputs PREPEND ${root}/)
     set_source_files_properties(${rc} TARGET_DIRECTORY ${target} PROPERTIES OBJECT_DEPENDS "${inputs}")
 endfunction()

@@ -50,7 +50,6 @@ std::string ConsoleComboBox::Text() const {
 }
 
 void ConsoleProgressBar::SetValue(float value) {
-    value_ = value;
     if (!visible_)
         return;
     // One line, redrawn in place; cleared when the bar drops back to its minimum.

@@ -24,7 +24,6 @@ class ConsoleProgressBar final : public ProgressBar {
     void SetMax(float value) override { max_ = value; }
     float Max() const override { return max_; }
     void SetValue(float value) override;
-    float Value() const override { return value_; }
     // Wipes the bar, if drawn, leaving the cursor at the start of its line; the
     // next value draws it again.
     void Clear();
@@ -35,7 +34,6 @@ class ConsoleProgressBar final : public ProgressBar {
     bool drawn_ = false;
     float min_ = 0;
     float max_ = 100;
-    float value_ = 0;
 };
 
 // "tren-cli: FILE: TITLE: TEXT", or "tren-cli: TITLE: TEXT" when no file applies;

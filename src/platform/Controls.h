@@ -5,7 +5,7 @@
 #include <string>
 
 // The controls of the main window as the handlers see them. Each backend (the Qt
-// window, the console, a test's script) implements them; the handlers never know
+// and Win32 windows, the console, a test's script) implements them; the handlers never know
 // which one they drive.
 namespace tren::platform {
 
@@ -36,12 +36,23 @@ class Window {
     virtual std::string ChooseFolder(const std::string& title) = 0;
 };
 
+// A system's own window, as the system names it (a HWND on Windows).
+using NativeWindow = void*;
+
+// The system's folder picker, for a window whose toolkit has none: its main hands
+// it over.
+class FolderPicker {
+  public:
+    virtual ~FolderPicker() = default;
+    // Modal to owner; "" when the user chose none.
+    virtual std::string ChooseFolder(NativeWindow owner, const std::string& title) = 0;
+};
+
 // The program's pictures, drawn once and carried by every backend.
 enum class Artwork { WindowIcon, BuildPicture, TrenPicture, HandCursor };
 
 enum class MousePointer : int {
     Default = 0,
-    Arrow = 1,
     Custom = 99, // the control's own MouseIcon
 };
 
@@ -114,7 +125,6 @@ class ProgressBar {
     virtual void SetMax(float value) = 0;
     virtual float Max() const = 0;
     virtual void SetValue(float value) = 0;
-    virtual float Value() const = 0;
 };
 
 struct OpenChoice {

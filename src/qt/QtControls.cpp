@@ -135,9 +135,6 @@ void QtLabel::ApplyPointer() {
     case MousePointer::Default:
         label_->unsetCursor();
         break;
-    case MousePointer::Arrow:
-        label_->setCursor(Qt::ArrowCursor);
-        break;
     case MousePointer::Custom:
         // A custom pointer without its picture shows the default one.
         if (iconSet_)
@@ -201,13 +198,11 @@ std::string QtComboBox::Text() const {
 // Starts from the range the bar was drawn with, at its minimum (a fresh QProgressBar
 // reports minimum - 1 until it is first set).
 QtProgressBar::QtProgressBar(QProgressBar* bar)
-    : bar_(bar), min_(static_cast<float>(bar->minimum())), max_(static_cast<float>(bar->maximum())),
-      value_(min_) {
+    : bar_(bar), max_(static_cast<float>(bar->maximum())) {
     bar_->setValue(bar_->minimum());
 }
 
 void QtProgressBar::SetMin(float value) {
-    min_ = value;
     bar_->setMinimum(Rounded(value));
 }
 
@@ -217,7 +212,6 @@ void QtProgressBar::SetMax(float value) {
 }
 
 void QtProgressBar::SetValue(float value) {
-    value_ = value;
     // Qt ignores a value outside the range; the bar shows the nearest end instead.
     bar_->setValue(std::clamp(Rounded(value), bar_->minimum(), bar_->maximum()));
     // The operations run on this thread: draw now, and let the window redraw,

@@ -89,7 +89,7 @@ class QtComboBox final : public ComboBox {
     QComboBox* combo_;
 };
 
-// Keeps the form's float values; the widget shows them rounded.
+// Keeps the form's float maximum; the widget shows values rounded.
 class QtProgressBar final : public ProgressBar {
   public:
     explicit QtProgressBar(QProgressBar* bar);
@@ -97,13 +97,10 @@ class QtProgressBar final : public ProgressBar {
     void SetMax(float value) override;
     float Max() const override { return max_; }
     void SetValue(float value) override;
-    float Value() const override { return value_; }
 
   private:
     QProgressBar* bar_;
-    float min_;
     float max_;
-    float value_;
 };
 
 class QtLabel final : public Label {

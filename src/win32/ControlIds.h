@@ -4,8 +4,8 @@
 // drive the window in tests.
 namespace tren::win32 {
 
+// The window's caption is the form's (FormLayout::WindowCaption).
 inline constexpr const char* MainWindowClass = "TrenMainWindow";
-inline constexpr const char* MainWindowCaption = "File Trenning";
 
 enum ControlId : int {
     IdTxtSrcFile = 101,

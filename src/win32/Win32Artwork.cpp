@@ -1,6 +1,6 @@
 #include "win32/Win32Artwork.h"
 
-#include "resource.h"
+#include "win32/ArtworkResources.h"
 
 namespace tren::win32 {
 

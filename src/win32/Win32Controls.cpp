@@ -1,6 +1,5 @@
 #include "win32/Win32Controls.h"
 
-#include "platform/windows/Win32Shell.h"
 #include "win32/Win32Artwork.h"
 
 #include <commctrl.h>
@@ -25,7 +24,7 @@ void Win32Window::MsgBox(const std::string& text, MessageStyle style, const std:
 }
 
 std::string Win32Window::ChooseFolder(const std::string& title) {
-    return platform::BrowseForFolderA(Handle, title);
+    return folderPicker_.ChooseFolder(Handle, title);
 }
 
 std::string Win32TextBox::Text() const {
@@ -87,7 +86,6 @@ void Win32ProgressBar::SetMax(float value) {
 }
 
 void Win32ProgressBar::SetValue(float value) {
-    value_ = value;
     ::SendMessageA(Handle, PBM_SETPOS, static_cast<WPARAM>(std::lround(value)), 0);
     // The run holds the thread: paint what waits now, so the bar is seen to move,
     // and leave every input message queued.

@@ -15,11 +15,15 @@ using namespace tren::platform;
 
 class Win32Window final : public Window {
   public:
+    explicit Win32Window(FolderPicker& folderPicker) : folderPicker_(folderPicker) {}
     HWND Handle = nullptr;
     // Message boxes with MessageBoxA, one OK button.
     void MsgBox(const std::string& text, MessageStyle style, const std::string& title) override;
-    // The shell's folder picker, owned by this window.
+    // The system's folder picker, owned by this window.
     std::string ChooseFolder(const std::string& title) override;
+
+  private:
+    FolderPicker& folderPicker_;
 };
 
 class Win32TextBox final : public TextBox {
@@ -50,7 +54,7 @@ class Win32ComboBox final : public ComboBox {
     void Chosen() { RaiseClick(); }
 };
 
-// Keeps the form's float values; the control shows them rounded. Each new value
+// Keeps the form's float range; the control shows values rounded. Each new value
 // is drawn at once, together with whatever else of the window waits to be drawn,
 // without taking any input.
 class Win32ProgressBar final : public ProgressBar {
@@ -61,13 +65,11 @@ class Win32ProgressBar final : public ProgressBar {
     void SetMax(float value) override;
     float Max() const override { return max_; }
     void SetValue(float value) override;
-    float Value() const override { return value_; }
 
   private:
     void SetRange();
     float min_ = 0;
     float max_ = 100;
-    float value_ = 0;
 };
 
 // The open dialog, GetOpenFileNameA: it leaves the chosen file's folder as the

@@ -1,40 +1,59 @@
 #include "win32/Win32Form.h"
 
+#include "engine/PieceSet.h"
 #include "win32/ControlIds.h"
 #include "win32/Win32Artwork.h"
+#include "window/FormLayout.h"
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <string>
+#include <vector>
 
 namespace tren::win32 {
 
 namespace {
 
-// Where each control was drawn, in twips from the client area's top left corner.
-struct Place {
-    int left, top, width, height;
+namespace Layout = tren::FormLayout;
+
+// Each control of the form as a Win32 control, in the form's stored order.
+struct Win32Control {
+    const Layout::Control& Drawn;
+    ControlId Id;
+    const char* ClassName;
+    DWORD Style;
+    DWORD ExtendedStyle;
 };
 
-constexpr Place ClientArea{0, 0, 5520, 2865};
-constexpr Place TxtSrcFile{720, 1560, 4575, 285};
-constexpr Place FltbBuild{2880, 2040, 1125, 540};
-constexpr Place FltbTren{4200, 2040, 1125, 540};
-constexpr Place ProgressBar1{240, 2520, 2295, 255};
-constexpr Place CmbSize{720, 2040, 1815, 315};
-constexpr Place LstFiles{240, 240, 5055, 1230};
-constexpr Place LblLink{3000, 2640, 2175, 255};
-constexpr Place Label2{240, 2040, 495, 375};
-constexpr Place Label1{240, 1560, 375, 255};
+constexpr Win32Control Controls[] = {
+    {Layout::txtSrcFile, IdTxtSrcFile, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {Layout::fltbBuild, IdFltbBuild, "BUTTON", WS_TABSTOP | BS_OWNERDRAW, 0},
+    {Layout::fltbTren, IdFltbTren, "BUTTON", WS_TABSTOP | BS_OWNERDRAW, 0},
+    {Layout::ProgressBar1, IdProgressBar1, PROGRESS_CLASSA, 0, 0},
+    {Layout::cmbSize, IdCmbSize, "COMBOBOX",
+     WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0},
+    {Layout::lstFiles, IdLstFiles, "LISTBOX",
+     WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE},
+    {Layout::lblLink, IdLblLink, "STATIC", SS_NOTIFY, 0},
+    {Layout::Label2, IdLabel2, "STATIC", 0, 0},
+    {Layout::Label1, IdLabel1, "STATIC", 0, 0},
+};
+static_assert(std::size(Controls) == Layout::Controls.size(), "every control of the form");
 
-// Twips become pixels as dialog units do: at 96 dpi a twip is 1/15 pixel for a
-// font whose average character is 6 pixels wide and 13 high, the font the form
-// was drawn for; a larger font, or a higher DPI, stretches the layout with it.
+// Twips become pixels as dialog units do, through the font the window uses; a
+// higher DPI stretches the layout with the font.
 struct Scale {
-    int averageWidth = 6;
-    int height = 13;
-    int X(int twips) const { return ::MulDiv(twips, averageWidth, 6 * 15); }
-    int Y(int twips) const { return ::MulDiv(twips, height, 13 * 15); }
+    int averageWidth = Layout::ReferenceCharWidth;
+    int height = Layout::ReferenceCharHeight;
+    int X(int twips) const {
+        return ::MulDiv(twips, averageWidth, Layout::ReferenceCharWidth * Layout::TwipsPerPixel);
+    }
+    int Y(int twips) const {
+        return ::MulDiv(twips, height, Layout::ReferenceCharHeight * Layout::TwipsPerPixel);
+    }
 };
 
 Scale ScaleOf(HWND window, HFONT font) {
@@ -43,10 +62,12 @@ Scale ScaleOf(HWND window, HFONT font) {
     const HGDIOBJ old = ::SelectObject(dc, font);
     TEXTMETRICA metrics{};
     SIZE extent{};
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    const auto sample = Layout::AverageCharSample;
+    const int length = static_cast<int>(sample.size());
     if (::GetTextMetricsA(dc, &metrics) &&
-        ::GetTextExtentPoint32A(dc, alphabet, sizeof alphabet - 1, &extent)) {
-        scale.averageWidth = (extent.cx / 26 + 1) / 2;
+        ::GetTextExtentPoint32A(dc, sample.data(), length, &extent)) {
+        // Rounded to the nearest pixel.
+        scale.averageWidth = (extent.cx * 2 / length + 1) / 2;
         scale.height = metrics.tmHeight;
     }
     ::SelectObject(dc, old);
@@ -158,9 +179,10 @@ LRESULT CALLBACK FlatButtonProc(HWND button, UINT message, WPARAM w, LPARAM l, U
 
 } // namespace
 
-Win32Form::Win32Form(RunTime& runTime, ClassStore& classStore, Desktop& desktop)
-    : form_({window_, textBox_, comboBox_, listBox_, progressBar_, commonDialog_, label_},
-            {runTime, classStore, desktop}) {}
+Win32Form::Win32Form(FormServices services, FolderPicker& folderPicker)
+    : window_(folderPicker),
+      form_({window_, textBox_, comboBox_, listBox_, progressBar_, commonDialog_, label_},
+            services) {}
 
 Win32Form::~Win32Form() {
     if (window_.Handle)
@@ -174,21 +196,19 @@ Win32Form::~Win32Form() {
             ::DestroyIcon(icon);
 }
 
-HWND Win32Form::MakeControl(const char* className, const char* text, DWORD style,
-                            DWORD extendedStyle, int id) {
-    return ::CreateWindowExA(
-        extendedStyle, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_.Handle,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-        reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(window_.Handle, GWLP_HINSTANCE)), nullptr);
+HWND Win32Form::Item(int id) const {
+    return ::GetDlgItem(window_.Handle, id);
 }
 
-void Win32Form::AddTooltip(HWND control, const char* text) {
+void Win32Form::AddTooltip(HWND control, std::string_view text) {
+    // The tooltip control keeps a copy of the text.
+    std::string copy(text);
     TOOLINFOA tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = window_.Handle;
     tool.uId = reinterpret_cast<UINT_PTR>(control);
-    tool.lpszText = const_cast<char*>(text);
+    tool.lpszText = copy.data();
     ::SendMessageA(tooltips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
@@ -207,33 +227,39 @@ void Win32Form::Create(HINSTANCE instance) {
     // The toolkit's default frame and Windows' default place; the size follows the
     // font, once the window knows its DPI.
     window_.Handle = ::CreateWindowExA(
-        WS_EX_CONTROLPARENT, MainWindowClass, MainWindowCaption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+        WS_EX_CONTROLPARENT, MainWindowClass, std::string(Layout::WindowCaption).c_str(),
+        WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+        nullptr, instance, this);
     commonDialog_.Owner = window_.Handle;
     progressBar_.Window = window_.Handle;
 
     // In the form's stored order.
-    textBox_.Handle =
-        MakeControl("EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, IdTxtSrcFile);
-    fltbBuild_ = MakeControl("BUTTON", "Build...", WS_TABSTOP | BS_OWNERDRAW, 0, IdFltbBuild);
-    fltbTren_ = MakeControl("BUTTON", "Tren...", WS_TABSTOP | BS_OWNERDRAW, 0, IdFltbTren);
-    progressBar_.Handle = MakeControl(PROGRESS_CLASSA, "", 0, 0, IdProgressBar1);
-    comboBox_.Handle = MakeControl(
-        "COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, 0, IdCmbSize);
-    listBox_.Handle =
-        MakeControl("LISTBOX", "", WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT,
-                    WS_EX_CLIENTEDGE, IdLstFiles);
-    label_.Handle = MakeControl("STATIC", "tren@example.org", SS_NOTIFY, 0, IdLblLink);
-    label2_ = MakeControl("STATIC", "Size:", 0, 0, IdLabel2);
-    label1_ = MakeControl("STATIC", "File:", 0, 0, IdLabel1);
+    for (const Win32Control& control : Controls)
+        ::CreateWindowExA(
+            control.ExtendedStyle, control.ClassName, std::string(control.Drawn.Caption).c_str(),
+            WS_CHILD | WS_VISIBLE | control.Style, 0, 0, 0, 0, window_.Handle,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.Id)), instance, nullptr);
+    textBox_.Handle = Item(IdTxtSrcFile);
+    fltbBuild_ = Item(IdFltbBuild);
+    fltbTren_ = Item(IdFltbTren);
+    progressBar_.Handle = Item(IdProgressBar1);
+    comboBox_.Handle = Item(IdCmbSize);
+    listBox_.Handle = Item(IdLstFiles);
+    label_.Handle = Item(IdLblLink);
+    label2_ = Item(IdLabel2);
+    label1_ = Item(IdLabel1);
 
-    // The keyboard's order, by tab index: lstFiles, cmbSize, fltbTren, fltbBuild,
-    // txtSrcFile (labels and the bar take no focus). Windows follows the z-order.
+    // The keyboard follows the z-order: the controls go in by tab index (the labels
+    // and the bar take no focus).
+    std::vector<const Win32Control*> byTabIndex;
+    for (const Win32Control& control : Controls)
+        byTabIndex.push_back(&control);
+    std::ranges::sort(byTabIndex, {}, [](const Win32Control* c) { return c->Drawn.TabIndex; });
     HWND after = HWND_TOP;
-    for (HWND control : {listBox_.Handle, label1_, comboBox_.Handle, label2_, progressBar_.Handle,
-                         fltbTren_, fltbBuild_, label_.Handle, textBox_.Handle}) {
-        ::SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        after = control;
+    for (const Win32Control* control : byTabIndex) {
+        const HWND handle = Item(control->Id);
+        ::SetWindowPos(handle, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = handle;
     }
 
     ::SetWindowSubclass(textBox_.Handle, PathBoxProc, 1, reinterpret_cast<DWORD_PTR>(&form_));
@@ -243,14 +269,12 @@ void Win32Form::Create(HINSTANCE instance) {
     tooltips_ = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                   window_.Handle, nullptr, instance, nullptr);
-    AddTooltip(textBox_.Handle, "File path");
-    AddTooltip(fltbBuild_, "Build original file from multi-files");
-    AddTooltip(fltbTren_, "Tren file to multi-files");
-    AddTooltip(comboBox_.Handle, "Select the required trenning size");
+    for (const Win32Control& control : Controls)
+        if (!control.Drawn.ToolTip.empty())
+            AddTooltip(Item(control.Id), control.Drawn.ToolTip);
+    // The size box's field covers most of it.
     if (const HWND field = ::GetWindow(comboBox_.Handle, GW_CHILD))
-        AddTooltip(field, "Select the required trenning size");
-    AddTooltip(listBox_.Handle, "Process  handling windows");
-    AddTooltip(label_.Handle, "Sending email...");
+        AddTooltip(field, Layout::cmbSize.ToolTip);
 
     background_ = ::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE));
     LayOut(DpiOf(window_.Handle));
@@ -270,22 +294,18 @@ void Win32Form::LayOut(UINT dpi) {
         ::SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_), FALSE);
     ::SendMessageA(tooltips_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), FALSE);
 
-    const auto place = [&](HWND control, const Place& at, int extraHeight = 0) {
-        ::MoveWindow(control, scale.X(at.left), scale.Y(at.top), scale.X(at.width),
-                     scale.Y(at.height) + extraHeight, TRUE);
-    };
-    place(textBox_.Handle, TxtSrcFile);
-    place(fltbBuild_, FltbBuild);
-    place(fltbTren_, FltbTren);
-    place(progressBar_.Handle, ProgressBar1);
-    // A combo box's height takes in its open list: room for the five sizes.
+    // A combo box's height takes in its open list: room for every size, and one
+    // row more.
     const int itemHeight =
         static_cast<int>(::SendMessageA(comboBox_.Handle, CB_GETITEMHEIGHT, 0, 0));
-    place(comboBox_.Handle, CmbSize, 6 * (itemHeight > 0 ? itemHeight : scale.height) + 2);
-    place(listBox_.Handle, LstFiles);
-    place(label_.Handle, LblLink);
-    place(label2_, Label2);
-    place(label1_, Label1);
+    const int listHeight = static_cast<int>(pieces::SizeTable.size() + 1) *
+                               (itemHeight > 0 ? itemHeight : scale.height) +
+                           2;
+    for (const Win32Control& control : Controls) {
+        const Layout::Twips& at = control.Drawn.At;
+        ::MoveWindow(Item(control.Id), scale.X(at.Left), scale.Y(at.Top), scale.X(at.Width),
+                     scale.Y(at.Height) + (control.Id == IdCmbSize ? listHeight : 0), TRUE);
+    }
 
     // The pictures as drawn, 32 pixels; DrawIconEx scales them to the button.
     if (!buildPicture_)
@@ -294,7 +314,7 @@ void Win32Form::LayOut(UINT dpi) {
         trenPicture_ = LoadArtworkIcon(Artwork::TrenPicture, 32);
 
     // The client area as drawn, with the frame around it.
-    RECT frame{0, 0, scale.X(ClientArea.width), scale.Y(ClientArea.height)};
+    RECT frame{0, 0, scale.X(Layout::ClientArea.Width), scale.Y(Layout::ClientArea.Height)};
     ::AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT);
     ::SetWindowPos(window_.Handle, nullptr, 0, 0, frame.right - frame.left,
                    frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace tren::win32 {
 
@@ -13,8 +14,9 @@ namespace tren::win32 {
 // with, handed to frmTren, whose handlers run from the controls' notifications.
 class Win32Form {
   public:
-    // The system's services come from main, which chose them.
-    Win32Form(RunTime& runTime, ClassStore& classStore, Desktop& desktop);
+    // The system's services come from main, which chose them: those the form's
+    // handlers use, and the folder picker.
+    Win32Form(FormServices services, FolderPicker& folderPicker);
     Win32Form(const Win32Form&) = delete;
     Win32Form& operator=(const Win32Form&) = delete;
     ~Win32Form();
@@ -39,9 +41,8 @@ class Win32Form {
     void LayOut(UINT dpi);
     void DrawFlatButton(const DRAWITEMSTRUCT& item);
 
-    HWND MakeControl(const char* className, const char* text, DWORD style, DWORD extendedStyle,
-                     int id);
-    void AddTooltip(HWND control, const char* text);
+    HWND Item(int id) const;
+    void AddTooltip(HWND control, std::string_view text);
 
     Win32Window window_;
     Win32TextBox textBox_;

@@ -1,9 +1,11 @@
 // The window at the desktop's font sizes, light and dark, on a real X screen once per scale
-// factor: every text is whole, the link and the list stand out. The main is QtFormTest's.
+// factor: every control where the form has it, every text whole, the link and the list
+// standing out. The main is QtFormTest's.
 #include "platform/linux/FreedesktopClassStore.h"
 #include "platform/linux/PosixRunTime.h"
 #include "platform/linux/TypeIcons.h"
 #include "qt/QtForm.h"
+#include "window/FormLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 namespace {
 
 using namespace tren::qt; // and so tren::platform
+namespace Layout = tren::FormLayout;
 
 // WCAG's contrast ratio of two colours, from their relative luminance.
 double Contrast(const QColor& a, const QColor& b) {
@@ -41,29 +44,84 @@ bool Fits(QSize need, QRect room) {
     return room.size().expandedTo(need) == room.size();
 }
 
-// The font's size in points, and the palette; each look sets both whole.
-class LayoutTest : public testing::TestWithParam<std::string> {};
+// The font's size in points, and the palette; each look sets both whole. The window is
+// shown in that look, any message it shows failing the test.
+class LayoutTest : public testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override {
+        QApplication::setFont(QFont(QApplication::font().family(), std::stoi(GetParam())));
+        QPalette dark(QColor(0x35, 0x35, 0x35)); // a dark window, light text on black
+        dark.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+        QApplication::setPalette(
+            GetParam().ends_with("dark") ? dark : QApplication::style()->standardPalette());
+        // Made in the look, as a window that starts in it is.
+        window.emplace(runTime, store,
+                       DialogHooks{{}, {}, [](auto& text, auto, auto&) { FAIL() << text; }});
+        window->Load("");
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&*window));
+    }
+
+    PosixRunTime runTime;
+    FreedesktopClassStore store =
+        FreedesktopClassStore::FromEnvironment(runTime.HomeFolder(), TypeIcons());
+    std::optional<QtForm> window;
+};
+
+// Each edge where the form has it, in twips scaled alike by the font (the client area
+// gives the scale); each caption and tooltip the form's; the keyboard's order the tab
+// indexes'.
+TEST_P(LayoutTest, EachControlStandsWhereTheFormHasIt) {
+    const QtForm& form = *window;
+    EXPECT_EQ(form.windowTitle().toStdString(), Layout::WindowCaption);
+    const double x = form.width() / double(Layout::ClientArea.Width),
+                 y = form.height() / double(Layout::ClientArea.Height);
+    std::vector<std::pair<int, const QWidget*>> tabStops;
+    for (const auto& drawn : Layout::Controls) {
+        SCOPED_TRACE(drawn.Name);
+        const auto* widget = form.findChild<QWidget*>(QString::fromLatin1(drawn.Name));
+        ASSERT_NE(widget, nullptr);
+        const QRect at = widget->geometry();
+        EXPECT_NEAR(at.x(), drawn.At.Left * x, 1.5);
+        EXPECT_NEAR(at.y(), drawn.At.Top * y, 1.5);
+        EXPECT_NEAR(at.x() + at.width(), (drawn.At.Left + drawn.At.Width) * x, 1.5);
+        EXPECT_NEAR(at.y() + at.height(), (drawn.At.Top + drawn.At.Height) * y, 1.5);
+        EXPECT_EQ(widget->toolTip().toStdString(), drawn.ToolTip);
+        QString caption;
+        if (const auto* label = qobject_cast<const QLabel*>(widget))
+            caption = label->text();
+        else if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+            caption = button->text();
+        EXPECT_EQ(caption.toStdString(), drawn.Caption);
+        if (widget->focusPolicy() & Qt::TabFocus)
+            tabStops.emplace_back(drawn.TabIndex, widget);
+    }
+    std::ranges::sort(tabStops);
+    // Tab goes from each control to the next that takes the focus among the form's own.
+    std::vector<const QWidget*> chain;
+    const QWidget* widget = tabStops.front().second;
+    do {
+        if (widget->parentWidget() == &form && (widget->focusPolicy() & Qt::TabFocus))
+            chain.push_back(widget);
+        widget = widget->nextInFocusChain();
+    } while (widget != tabStops.front().second);
+    ASSERT_EQ(chain.size(), tabStops.size());
+    for (std::size_t i = 0; i < chain.size(); ++i)
+        EXPECT_EQ(chain[i], tabStops[i].second) << tabStops[i].second->objectName().toStdString();
+}
 
 TEST_P(LayoutTest, EveryTextIsWhole) {
-    QApplication::setFont(QFont(QApplication::font().family(), std::stoi(GetParam())));
-    QPalette dark(QColor(0x35, 0x35, 0x35)); // a dark window, light text on black
-    dark.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
-    QApplication::setPalette(
-        GetParam().ends_with("dark") ? dark : QApplication::style()->standardPalette());
-    PosixRunTime runTime;
-    auto store = FreedesktopClassStore::FromEnvironment(runTime.HomeFolder(), TypeIcons());
-    QtForm form(runTime, store, {{}, {}, [](auto& text, auto, auto&) { FAIL() << text; }});
-    form.Load("");
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QtForm& form = *window;
     // What the window shows of a label holds its text, descenders too; of a button, its hint.
-    for (const char* name : {"Label1", "Label2", "lblLink", "fltbBuild", "fltbTren"}) {
+    for (const auto& drawn :
+         {Layout::Label1, Layout::Label2, Layout::lblLink, Layout::fltbBuild, Layout::fltbTren}) {
+        const QString name = QString::fromLatin1(drawn.Name);
         const auto* control = form.findChild<QWidget*>(name);
         const auto* label = qobject_cast<const QLabel*>(control);
         const QSize need = label ? label->fontMetrics().size(Qt::TextSingleLine, label->text())
                                  : control->sizeHint();
         EXPECT_TRUE(Fits(need, control->geometry() & form.rect()))
-            << name << " " << need.width() << "x" << need.height();
+            << name.toStdString() << " " << need.width() << "x" << need.height();
     }
     // Each size in the size box's field, two pixels clear at either side; a path's height.
     const auto* combo = form.findChild<QComboBox*>("cmbSize");

@@ -1,6 +1,8 @@
 // The real tren.exe window, driven from outside by window messages as a user and
 // the shell drive it. Cross-process list texts come back wide under Wine.
+#include "engine/PieceSet.h"
 #include "win32/ControlIds.h"
+#include "window/FormLayout.h"
 
 #include "support/TempFolder.h"
 
@@ -8,14 +10,21 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace tren::win32 {
 namespace {
 
+namespace Layout = tren::FormLayout;
 using Lines = std::vector<std::string>;
+
+const std::string caption(Layout::WindowCaption);
 
 std::string TextOf(HWND window) {
     char text[1024] = {};
@@ -59,9 +68,8 @@ struct TrenWindow {
         ::CloseHandle(process.hProcess);
     }
     HWND Main() const {
-        WaitFor(
-            [] { return ::IsWindowVisible(::FindWindowA(MainWindowClass, MainWindowCaption)); });
-        return ::FindWindowA(MainWindowClass, MainWindowCaption);
+        WaitFor([] { return ::IsWindowVisible(::FindWindowA(MainWindowClass, caption.c_str())); });
+        return ::FindWindowA(MainWindowClass, caption.c_str());
     }
     HWND Control(int id) const { return ::GetDlgItem(Main(), id); }
     void Click(int id) const { ::PostMessageA(Control(id), BM_CLICK, 0, 0); }
@@ -106,36 +114,45 @@ TEST(WindowDriverTest, ShowsTheFormRegistersTheTypeAndTrensAndBuilds) {
         const HWND main = tren.Main();
         EXPECT_EQ(DialogOf(tren.process.dwThreadId), nullptr) << "a message at start-up";
         // Each control where the form has it, in twips scaled alike by the font (lstFiles
-        // gives the scale; a combo box's height is its list's); the first five tab in turn.
+        // gives the scale; a combo box's height is its list's), showing its caption (the
+        // size box: the default size); those that take the focus tab in turn.
         const struct {
-            int id, left, top, width, height;
-            const char* text;
-        } controls[] = {{IdLstFiles, 240, 240, 5055, 1230, ""},
-                        {IdCmbSize, 720, 2040, 1815, 0, "1.44M Bytes"},
-                        {IdFltbTren, 4200, 2040, 1125, 540, "Tren..."},
-                        {IdFltbBuild, 2880, 2040, 1125, 540, "Build..."},
-                        {IdTxtSrcFile, 720, 1560, 4575, 285, ""},
-                        {IdProgressBar1, 240, 2520, 2295, 255, ""},
-                        {IdLblLink, 3000, 2640, 2175, 255, "tren@example.org"},
-                        {IdLabel2, 240, 2040, 495, 375, "Size:"},
-                        {IdLabel1, 240, 1560, 375, 255, "File:"}};
+            int id;
+            const Layout::Control& drawn;
+            bool tabStop;
+        } controls[] = {
+            {IdLstFiles, Layout::lstFiles, true},     {IdCmbSize, Layout::cmbSize, true},
+            {IdFltbTren, Layout::fltbTren, true},     {IdFltbBuild, Layout::fltbBuild, true},
+            {IdTxtSrcFile, Layout::txtSrcFile, true}, {IdProgressBar1, Layout::ProgressBar1, false},
+            {IdLblLink, Layout::lblLink, false},      {IdLabel2, Layout::Label2, false},
+            {IdLabel1, Layout::Label1, false}};
+        ASSERT_EQ(std::size(controls), Layout::Controls.size());
         RECT at{};
         ::GetWindowRect(tren.Control(IdLstFiles), &at);
-        const double x = (at.right - at.left) / 5055.0, y = (at.bottom - at.top) / 1230.0;
+        const double x = (at.right - at.left) / double(Layout::lstFiles.At.Width),
+                     y = (at.bottom - at.top) / double(Layout::lstFiles.At.Height);
         ASSERT_GT(x, 0.04) << "the window did not come up";
+        std::vector<std::pair<int, int>> tabStops; // tab index, id
         for (const auto& c : controls) {
-            SCOPED_TRACE(c.id);
+            SCOPED_TRACE(c.drawn.Name);
+            const Layout::Twips& drawn = c.drawn.At;
             ::GetWindowRect(tren.Control(c.id), &at);
             ::MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&at), 2);
-            EXPECT_NEAR(at.left, c.left * x, 1.5);
-            EXPECT_NEAR(at.top, c.top * y, 1.5);
-            EXPECT_NEAR(at.right - at.left, c.width * x, 1.5);
-            EXPECT_NEAR(at.bottom - at.top, c.height ? c.height * y : at.bottom - at.top, 1.5);
-            EXPECT_EQ(TextOf(tren.Control(c.id)), c.text);
+            EXPECT_NEAR(at.left, drawn.Left * x, 1.5);
+            EXPECT_NEAR(at.top, drawn.Top * y, 1.5);
+            EXPECT_NEAR(at.right - at.left, drawn.Width * x, 1.5);
+            if (c.id != IdCmbSize) {
+                EXPECT_NEAR(at.bottom - at.top, drawn.Height * y, 1.5);
+            }
+            EXPECT_EQ(TextOf(tren.Control(c.id)),
+                      c.id == IdCmbSize ? pieces::SizeTable[2].Text : c.drawn.Caption);
+            if (c.tabStop)
+                tabStops.emplace_back(c.drawn.TabIndex, c.id);
         }
-        for (std::size_t i = 0; i < 5; ++i)
-            EXPECT_EQ(::GetNextDlgTabItem(main, tren.Control(controls[i].id), FALSE),
-                      tren.Control(controls[(i + 1) % 5].id));
+        std::ranges::sort(tabStops);
+        for (std::size_t i = 0; i < tabStops.size(); ++i)
+            EXPECT_EQ(::GetNextDlgTabItem(main, tren.Control(tabStops[i].second), FALSE),
+                      tren.Control(tabStops[(i + 1) % tabStops.size()].second));
 
         const HWND box = tren.Control(IdTxtSrcFile);
         ::SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("C:\\set.tr0"));
@@ -168,7 +185,7 @@ TEST(WindowDriverTest, ShowsTheFormRegistersTheTypeAndTrensAndBuilds) {
         ::SendMessageA(tren.Main(), WM_COMMAND, MAKEWPARAM(IdCmbSize, CBN_SELCHANGE),
                        reinterpret_cast<LPARAM>(sizes));
         ::SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
-        for (const char c : std::string("5M Bytes\r"))
+        for (const char c : std::string(pieces::SizeTable[0].Text) + "\r")
             ::PostMessageA(field, WM_CHAR, static_cast<WPARAM>(c), 0);
         tren.Click(IdFltbTren);
         tren.Answer(IDOK, folder / "whole.bin");
@@ -192,7 +209,7 @@ TEST(WindowDriverTest, ShowsTheFormRegistersTheTypeAndTrensAndBuilds) {
     EXPECT_EQ(tren.ListLines("Finish building successfully").size(), 2u);
     EXPECT_EQ(test::ReadFile(set), source);
     EXPECT_EQ(TextOf(tren.Control(IdTxtSrcFile)), set + ".tr0");
-    EXPECT_EQ(TextOf(tren.Control(IdCmbSize)), "1M Bytes");
+    EXPECT_EQ(TextOf(tren.Control(IdCmbSize)), pieces::SizeTable[3].Text);
 }
 
 } // namespace

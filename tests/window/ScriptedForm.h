@@ -97,7 +97,6 @@ class ScriptedForm : platform::Window,
     void SetMax(float v) override;
     float Max() const override { return max; }
     void SetValue(float v) override { log.push_back("progress value " + std::to_string(int(v))); }
-    float Value() const override { return 0; }
     std::string Caption() const override { return "tren@example.org"; }
     void SetMousePointer(platform::MousePointer) override {}
     void SetMouseIcon(platform::Artwork) override {}

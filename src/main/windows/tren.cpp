@@ -32,6 +32,15 @@ std::string Argument(const char* line) {
     return rest;
 }
 
+// The shell's folder picker, modal to the window that asks.
+class ShellFolderPicker final : public tren::platform::FolderPicker {
+  public:
+    std::string ChooseFolder(tren::platform::NativeWindow owner,
+                             const std::string& title) override {
+        return tren::platform::BrowseForFolderA(static_cast<HWND>(owner), title);
+    }
+};
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
@@ -42,11 +51,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     ::InitCommonControlsEx(&controls);
 
     // The Win32 window over Windows' services: the Win32 run-time, the registry
-    // store of file types and the shell's desktop.
+    // store of file types, and the shell's desktop and folder picker.
     tren::platform::Win32RunTime runTime;
     tren::platform::RegistryClassStore classStore;
     tren::platform::Win32Desktop desktop;
-    tren::win32::Win32Form window(runTime, classStore, desktop);
+    ShellFolderPicker folderPicker;
+    tren::win32::Win32Form window({runTime, classStore, desktop}, folderPicker);
     window.Create(instance);
     window.Load(Argument(::GetCommandLineA()));
     window.Show(show);

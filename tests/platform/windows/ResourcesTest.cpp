@@ -1,6 +1,6 @@
 // The Windows program's resources as the system reads them: the icons at their
 // sizes, the link's hand cursor and the version. This exe links tren.rc itself.
-#include "resource.h"
+#include "win32/ArtworkResources.h"
 
 #include <windows.h>
 

@@ -1,6 +1,7 @@
-// Resource IDs of the Windows program, shared by its code and tren.rc.
-#ifndef TREN_MAIN_WINDOWS_RESOURCE_H
-#define TREN_MAIN_WINDOWS_RESOURCE_H
+// The resource ids of the window's pictures, shared by its code and
+// ArtworkResources.rc; plain macros, since windres reads them too.
+#ifndef TREN_WIN32_ARTWORK_RESOURCES_H
+#define TREN_WIN32_ARTWORK_RESOURCES_H
 
 // The program icon has the lowest icon ID: the shell shows the first icon group
 // as the program's own ("tren.exe,0").
