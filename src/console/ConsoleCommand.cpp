@@ -6,6 +6,7 @@
 #include "platform/ClassStore.h"
 #include "platform/Paths.h"
 #include "platform/RunTime.h"
+#include "window/FormLayout.h"
 #include "window/frmTren.h"
 
 #include <CLI/CLI.hpp>
@@ -435,7 +436,7 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
     ConsoleComboBox cmbSize;
     ConsoleListBox lstFiles(out, progress, cli.quiet);
     ConsoleDialog dialog(trenning ? cli.source : cli.header);
-    ConsoleLabel lblLink("tren@example.org");
+    ConsoleLabel lblLink(std::string(FormLayout::LinkAddress));
     ConsoleDesktop desktop;
     frmTren form({window, txtSrcFile, cmbSize, lstFiles, progress, dialog, lblLink},
                  {runTime, classStore, desktop});

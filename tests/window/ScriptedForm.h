@@ -4,6 +4,7 @@
 #include "platform/Controls.h"
 #include "support/ForwardingRunTime.h"
 #include "support/SystemUnderTest.h"
+#include "window/FormLayout.h"
 #include "window/frmTren.h"
 
 #include <deque>
@@ -97,7 +98,7 @@ class ScriptedForm : platform::Window,
     void SetMax(float v) override;
     float Max() const override { return max; }
     void SetValue(float v) override { log.push_back("progress value " + std::to_string(int(v))); }
-    std::string Caption() const override { return "tren@example.org"; }
+    std::string Caption() const override { return std::string(FormLayout::LinkAddress); }
     void SetMousePointer(platform::MousePointer) override {}
     void SetMouseIcon(platform::Artwork) override {}
     std::int32_t OpenAddress(const std::string&) override { return platform::AddressOpened; }

@@ -32,15 +32,6 @@ std::string Argument(const char* line) {
     return rest;
 }
 
-// The shell's folder picker, modal to the window that asks.
-class ShellFolderPicker final : public tren::platform::FolderPicker {
-  public:
-    std::string ChooseFolder(tren::platform::NativeWindow owner,
-                             const std::string& title) override {
-        return tren::platform::BrowseForFolderA(static_cast<HWND>(owner), title);
-    }
-};
-
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
@@ -55,7 +46,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     tren::platform::Win32RunTime runTime;
     tren::platform::RegistryClassStore classStore;
     tren::platform::Win32Desktop desktop;
-    ShellFolderPicker folderPicker;
+    tren::platform::ShellFolderPicker folderPicker;
     tren::win32::Win32Form window({runTime, classStore, desktop}, folderPicker);
     window.Create(instance);
     window.Load(Argument(::GetCommandLineA()));

@@ -46,4 +46,16 @@ class Win32Desktop final : public Desktop {
     ShellCalls& calls_;
 };
 
+// The shell's folder picker, modal to the window that asks.
+class ShellFolderPicker final : public FolderPicker {
+  public:
+    explicit ShellFolderPicker(ShellCalls& calls = RealShellCalls()) : calls_(calls) {}
+    std::string ChooseFolder(NativeWindow owner, const std::string& title) override {
+        return BrowseForFolderA(static_cast<HWND>(owner), title, calls_);
+    }
+
+  private:
+    ShellCalls& calls_;
+};
+
 } // namespace tren::platform
