@@ -10,6 +10,8 @@
 #include "shell/MFolderBrowse.h"
 #include "shell/MWebLink.h"
 
+#include <algorithm>
+#include <cctype>
 #include <new>
 
 namespace tren {
@@ -131,14 +133,17 @@ bool frmTren::FileExists(const std::string& fname) {
     return true;
 }
 
-// The road both buttons take: the open dialog, the path box, the list cleared,
-// and the existence test. True when the operation may start.
+// The road both buttons take: the open dialog, then the chosen file taken.
 bool frmTren::ChooseFile(const char* dialogTitle, const char* filter, const char* errorTitle) {
     lastOutcome_ = engine::Outcome::Refused({});
     platform::OpenChoice choice;
     Continue([&] { choice = controls_.CommonDialog1.ShowOpen(dialogTitle, filter); });
-    if (choice.FileName.empty())
-        return false;
+    return !choice.FileName.empty() && TakeFile(choice, errorTitle);
+}
+
+// The path box, the list cleared, and the existence test. True when the operation
+// may start.
+bool frmTren::TakeFile(const platform::OpenChoice& choice, const char* errorTitle) {
     Continue([&] {
         controls_.txtSrcFile.SetText(choice.FileName);
         state_.SrcTitle = choice.FileTitle;
@@ -163,6 +168,48 @@ void frmTren::fltbBuild_Click() {
     if (ChooseFile("Select the trening files to build", "Tren Files (*.tr0)|*.tr0", BuildingError))
         Continue([&] { BuildFile(controls_.txtSrcFile.Text()); });
     FinalReport();
+}
+
+namespace {
+
+bool IsHeaderPiece(const std::string& path) {
+    const std::string name = platform::FileNameOf(path);
+    if (name.size() < 4)
+        return false;
+    std::string extension = name.substr(name.size() - 4);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".tr0";
+}
+
+} // namespace
+
+void frmTren::Form_DropFiles(const std::vector<std::string>& paths) {
+    if (paths.size() != 1 || paths.front().empty())
+        return;
+    const std::string& path = paths.front();
+    try {
+        if (runTime_.Examine(path).TargetKind == platform::EntryKind::Folder)
+            return;
+    } catch (const RunTimeError&) {
+        // A file that cannot be looked at takes the road of any other, which says why.
+    }
+    lastOutcome_ = engine::Outcome::Refused({});
+    const bool header = IsHeaderPiece(path);
+    if (TakeFile({path, platform::FileNameOf(path)}, header ? BuildingError : TrenningError))
+        Continue([&] {
+            header ? BuildFile(controls_.txtSrcFile.Text()) : TrenFile(controls_.txtSrcFile.Text());
+        });
+    FinalReport();
+}
+
+// Typed text chooses no size: when a run starts, a box that shows anything but
+// the chosen entry shows that entry again, so that it names the size cut with.
+void frmTren::ShowChosenSize() {
+    const int chosen = pieces::SizeCodeOf(state_.PieceSize) - 1;
+    if (chosen >= 0 &&
+        controls_.cmbSize.Text() != pieces::SizeTable[static_cast<std::size_t>(chosen)].Text)
+        controls_.cmbSize.SetListIndex(chosen);
 }
 
 // What a run shows the person, through the form's controls.
@@ -207,6 +254,7 @@ void frmTren::Report(const engine::Outcome& outcome, const char* terminateLine) 
 }
 
 void frmTren::TrenFile(std::string fname) {
+    ShowChosenSize();
     Sink sink(*this);
     engine::OperationContext context{runTime_, transfers_, sink};
     const engine::Outcome outcome = engine::Tren({fname, checksums_}, context, state_);
@@ -218,6 +266,7 @@ void frmTren::TrenFile(std::string fname) {
 }
 
 void frmTren::BuildFile(std::string fname) {
+    ShowChosenSize();
     Sink sink(*this);
     engine::OperationContext context{runTime_, transfers_, sink};
     const engine::Outcome outcome = engine::Build(fname, context, state_);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tren::platform {
 class ClassStore;
@@ -57,6 +58,11 @@ class frmTren {
     // The path box is the program's to fill: every typed character is refused.
     void txtSrcFile_KeyPress(std::int16_t& KeyAscii);
 
+    // One file dropped on the window takes the road of the button its kind
+    // belongs to: a header piece is built, any other file is cut. Several files,
+    // or a folder, do nothing.
+    void Form_DropFiles(const std::vector<std::string>& paths);
+
     bool FileExists(const std::string& fname);
     void CreateFileType(const std::string& fPath);
     void TrenFile(std::string fname);
@@ -77,6 +83,8 @@ class frmTren {
     template <class Step> void Continue(Step&& step);
     void FinalReport();
     bool ChooseFile(const char* dialogTitle, const char* filter, const char* errorTitle);
+    bool TakeFile(const platform::OpenChoice& choice, const char* errorTitle);
+    void ShowChosenSize();
     void Report(const engine::Outcome& outcome, const char* terminateLine);
 
     FormControls controls_;
