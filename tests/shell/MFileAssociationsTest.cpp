@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <tuple>
 
@@ -157,6 +158,24 @@ TEST_F(Association, TheLatestRegistrationDecidesWhatIsShown) {
         EXPECT_EQ(set.Error().Path(), "set x") << "the outcome keeps the store's reason";
         EXPECT_EQ(boxes.size(), reporting == Reporting::Show ? 4u : 0u);
     }
+}
+
+// Before the first registration nothing is shown: in a process of its own, where
+// the module's flag is as the program starts.
+TEST_F(Association, NothingIsShownBeforeTheFirstRegistration) {
+#if GTEST_HAS_DEATH_TEST
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    failing = {{"create x", StoreStep::CreateKey}, {"set x", StoreStep::OpenKey}};
+    EXPECT_EXIT(
+        {
+            CreateRegKey(services, RootKey::ClassesRoot, "x");
+            SetKeyDefaultValue(services, RootKey::ClassesRoot, "x", "v");
+            std::exit(boxes.empty() ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+#else
+    GTEST_SKIP() << "this GoogleTest cannot start a process of its own";
+#endif
 }
 
 } // namespace
