@@ -273,8 +273,8 @@ FreedesktopClassStore::FreedesktopClassStore(DesktopFolders folders, std::string
 FreedesktopClassStore FreedesktopClassStore::FromEnvironment(const std::string& home,
                                                              std::vector<ThemeIcon> icons,
                                                              DesktopCalls& calls) {
-    // Without its own name the program matches no installed entry, and each
-    // registration fails where it needs it.
+    // Without its own name the program is taken for no installed package's, and
+    // registers in the user's folders.
     char program[PATH_MAX];
     const ssize_t length = calls.ReadLink("/proc/self/exe", program, sizeof program);
     return FreedesktopClassStore(DesktopFolders::FromEnvironment(home),

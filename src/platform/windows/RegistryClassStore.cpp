@@ -5,6 +5,8 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string_view>
 #include <utility>
 
@@ -16,11 +18,15 @@ namespace {
 // link: full access without the standard rights.
 constexpr REGSAM Access = 63;
 
-// "CLASS\shell\VERB\command", in any case.
+// "CLASS\shell\VERB\command", in any case, as the registry takes key names.
 bool IsCommandKey(const std::string& subKey) {
     constexpr std::string_view Command = "\\command";
     return subKey.size() > Command.size() &&
-           ::lstrcmpiA(subKey.c_str() + subKey.size() - Command.size(), Command.data()) == 0;
+           std::equal(Command.begin(), Command.end(), subKey.end() - Command.size(),
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
 }
 
 // A command value "PROGRAM PARAMS %1" with the program and the document quoted:
