@@ -1,32 +1,67 @@
 #pragma once
 
+#include "platform/RunTimeError.h"
+
+#include <cassert>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace tren::platform {
 
 // A root of the store of file classes; only the classes root is used.
 enum class RootKey : std::uint32_t { ClassesRoot = 0x80000000u };
 
-enum class SetOutcome {
-    Done,
-    CannotOpen, // the key is not there, or cannot be opened
-    CannotSet,  // it opened, but the value could not be written
+// The part of a store step that failed: the registration shows a message of its
+// own for each of the first three.
+enum class StoreStep {
+    CreateKey,
+    OpenKey,  // the key is not there, or cannot be opened
+    SetValue, // it opened, but the value could not be written
+    Publish,
+};
+
+// What one store step came to: done, or the failure that stopped it, with the
+// part of the step it stopped in.
+class StoreResult {
+  public:
+    StoreResult() = default;
+    StoreResult(StoreStep step, RunTimeError error) : failure_(Failure{step, std::move(error)}) {}
+
+    // True when the step was done.
+    explicit operator bool() const noexcept { return !failure_; }
+    StoreStep Step() const noexcept {
+        assert(failure_);
+        return failure_->step;
+    }
+    const RunTimeError& Error() const noexcept {
+        assert(failure_);
+        return failure_->error;
+    }
+
+  private:
+    struct Failure {
+        StoreStep step;
+        RunTimeError error;
+    };
+    std::optional<Failure> failure_;
 };
 
 // Where the shell looks up file types: the registry on Windows, the freedesktop
 // folders on Linux. Keys are paths with "\" between their parts, as
-// "TR.File\shell\Build\command", on every platform.
+// "TR.File\shell\Build\command", on every platform. No step throws: each failure
+// is its outcome.
 class ClassStore {
   public:
     virtual ~ClassStore() = default;
-    // Creates the key, or opens it when it exists. True when it is there afterwards.
-    virtual bool CreateKey(RootKey root, const std::string& subKey) = 0;
+    // Creates the key, or opens it when it exists.
+    virtual StoreResult CreateKey(RootKey root, const std::string& subKey) = 0;
     // Sets the default (unnamed) string value of an existing key.
-    virtual SetOutcome SetDefaultValue(RootKey root, const std::string& subKey,
-                                       const std::string& value) = 0;
-    // Tells the shell the store has changed; nothing is reported.
-    virtual void Publish() = 0;
+    virtual StoreResult SetDefaultValue(RootKey root, const std::string& subKey,
+                                        const std::string& value) = 0;
+    // Tells the shell the store has changed.
+    virtual StoreResult Publish() = 0;
 };
 
 } // namespace tren::platform

@@ -15,7 +15,9 @@ using platform::RootKey;
 
 namespace {
 
-bool errorReporting = false;
+// Whether CreateRegKey and SetKeyDefaultValue show their failures: set by the
+// latest CreateFileAssociation, false before the first.
+bool ErrorReporting = false;
 
 // The nine characters no extension may hold.
 constexpr std::string_view ForbiddenCharacters = "\\/:*?<>|\"";
@@ -38,18 +40,14 @@ std::string TrimBlanks(const std::string& text) {
 
 } // namespace
 
-bool ErrorReporting() {
-    return errorReporting;
-}
-
 bool CreateFileAssociation(Services& services, std::string ext, const std::string& className,
                            const std::string& description, const std::string& verb,
                            const std::string& appPath, std::string params, IconSetting setIcon,
                            const std::string& iconPath, Reporting showErrors) {
-    errorReporting = showErrors == Reporting::Show;
+    ErrorReporting = showErrors == Reporting::Show;
     try {
         if (services.Lookup.LookUpEntry(appPath, AnyOrdinaryFile).empty()) {
-            if (errorReporting)
+            if (ErrorReporting)
                 Show(services, "The application path '" + appPath + "' cannot be found.");
             return false;
         }
@@ -61,7 +59,7 @@ bool CreateFileAssociation(Services& services, std::string ext, const std::strin
         if (ext.size() > LongestExtension)
             throw RunTimeError(ErrorCode::Overflow, "Cannot register", "", "extension too long");
         if (ext.find_first_of(ForbiddenCharacters) != std::string::npos) {
-            if (errorReporting)
+            if (ErrorReporting)
                 Show(services, "The file extension '" + ext + "' contains an illegal char (" +
                                    std::string(ForbiddenCharacters) + ").");
             return false;
@@ -81,39 +79,34 @@ bool CreateFileAssociation(Services& services, std::string ext, const std::strin
         SetKeyDefaultValue(services, RootKey::ClassesRoot, ext, className);
         SetKeyDefaultValue(services, RootKey::ClassesRoot, className, description);
         SetKeyDefaultValue(services, RootKey::ClassesRoot, commandKey, appPath + params + " %1");
-        services.Store.Publish();
+        // The registration itself is complete; a shell that hears of it late is told
+        // again at the next start, which finds it unfinished.
+        static_cast<void>(services.Store.Publish());
         return true;
-    } catch (const RunTimeError&) {
-        if (errorReporting)
+    } catch (const std::exception&) {
+        // Out of memory included: whatever stops the registration is shown one way.
+        if (ErrorReporting)
             Show(services,
                  "An error occured while attempting to create the file extension '" + ext + "'.");
         return false;
     }
 }
 
-bool CreateRegKey(Services& services, RootKey hKey, const std::string& subKey) {
-    if (services.Store.CreateKey(hKey, subKey))
-        return true;
-    if (errorReporting)
+platform::StoreResult CreateRegKey(Services& services, RootKey hKey, const std::string& subKey) {
+    auto result = services.Store.CreateKey(hKey, subKey);
+    if (!result && ErrorReporting)
         Show(services, "An error occured while attempting to to create a registery key.");
-    return false;
+    return result;
 }
 
-bool SetKeyDefaultValue(Services& services, RootKey hKey, const std::string& subKey,
-                        const std::string& value) {
-    switch (services.Store.SetDefaultValue(hKey, subKey, value)) {
-    case platform::SetOutcome::Done:
-        return true;
-    case platform::SetOutcome::CannotOpen:
-        if (errorReporting)
-            Show(services, "An error occured while attempting to access the registery.");
-        return false;
-    case platform::SetOutcome::CannotSet:
-        if (errorReporting)
-            Show(services, "An error occured while attempting to set key default value.");
-        return false;
-    }
-    return false;
+platform::StoreResult SetKeyDefaultValue(Services& services, RootKey hKey,
+                                         const std::string& subKey, const std::string& value) {
+    auto result = services.Store.SetDefaultValue(hKey, subKey, value);
+    if (!result && ErrorReporting)
+        Show(services, result.Step() == platform::StoreStep::SetValue
+                           ? "An error occured while attempting to set key default value."
+                           : "An error occured while attempting to access the registery.");
+    return result;
 }
 
 std::string GetLongPath(const std::string& path, platform::EntryLookup& lookup) {

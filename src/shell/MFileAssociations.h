@@ -1,13 +1,12 @@
 #pragma once
 
-#include <cstdint>
+#include "platform/ClassStore.h"
+
 #include <string>
 
 namespace tren::platform {
 class Window;
-class ClassStore;
 class EntryLookup;
-enum class RootKey : std::uint32_t;
 } // namespace tren::platform
 
 // Registers file types with the shell: an extension tied to a class, its icon
@@ -35,13 +34,12 @@ bool CreateFileAssociation(Services& services, std::string ext, const std::strin
                            const std::string& appPath, std::string params, IconSetting setIcon,
                            const std::string& iconPath, Reporting showErrors);
 
-bool CreateRegKey(Services& services, platform::RootKey hKey, const std::string& subKey);
-bool SetKeyDefaultValue(Services& services, platform::RootKey hKey, const std::string& subKey,
-                        const std::string& value);
-
-// Whether the two routines above show their failures: set by the latest
-// CreateFileAssociation, false before the first.
-bool ErrorReporting();
+// One store step each, its failure shown while the latest CreateFileAssociation
+// asked for it. True (done) when the key was created or opened, or the value set.
+platform::StoreResult CreateRegKey(Services& services, platform::RootKey hKey,
+                                   const std::string& subKey);
+platform::StoreResult SetKeyDefaultValue(Services& services, platform::RootKey hKey,
+                                         const std::string& subKey, const std::string& value);
 
 // The path with the stored (long) name of each of its components. Shows nothing:
 // a path whose last component is not there comes back unchanged, a bare name

@@ -64,10 +64,10 @@ void ScriptedForm::SetMax(float v) {
     log.push_back("progress max " + std::to_string(static_cast<int>(v)));
 }
 
-platform::SetOutcome ScriptedForm::SetDefaultValue(platform::RootKey, const std::string& subKey,
-                                                   const std::string& value) {
+platform::StoreResult ScriptedForm::SetDefaultValue(platform::RootKey, const std::string& subKey,
+                                                    const std::string& value) {
     log.push_back("store " + subKey + " = " + value);
-    return platform::SetOutcome::Done;
+    return {};
 }
 
 void ScriptedForm::ListBox::Clear() {

@@ -102,10 +102,10 @@ class ScriptedForm : platform::Window,
     void SetMousePointer(platform::MousePointer) override {}
     void SetMouseIcon(platform::Artwork) override {}
     std::int32_t OpenAddress(const std::string&) override { return platform::AddressOpened; }
-    bool CreateKey(platform::RootKey, const std::string&) override { return true; }
-    platform::SetOutcome SetDefaultValue(platform::RootKey, const std::string& subKey,
-                                         const std::string& value) override;
-    void Publish() override {}
+    platform::StoreResult CreateKey(platform::RootKey, const std::string&) override { return {}; }
+    platform::StoreResult SetDefaultValue(platform::RootKey, const std::string& subKey,
+                                          const std::string& value) override;
+    platform::StoreResult Publish() override { return {}; }
 };
 
 } // namespace tren::test

@@ -1,25 +1,22 @@
 #include "platform/linux/FreedesktopClassStore.h"
 
 #include "platform/ClassCommand.h"
-
 #include "platform/Paths.h"
+#include "platform/TemporaryName.h"
+#include "platform/linux/PosixRunTime.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <spawn.h>
+#include <new>
 #include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace tren::platform {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -31,6 +28,34 @@ constexpr std::string_view EntryDescription = "Name=tren\n"
                                               "Comment=Cut a file into pieces that fit on "
                                               "removable media, and build it again\n"
                                               "Keywords=split;join;pieces;floppy;tr0;\n";
+
+[[noreturn]] void Fail(int error, const char* operation, const std::string& path) {
+    throw RunTimeError(CodeOfErrno(error), operation, path, std::strerror(error));
+}
+
+// A name that is not there, or has a file where a folder of it should be.
+bool IsMissing(int error) {
+    return error == ENOENT || error == ENOTDIR;
+}
+
+// Runs one part of a store step: whatever stops it is the step's outcome.
+template <class Work> StoreResult Outcome(StoreStep step, Work work) {
+    try {
+        work();
+        return {};
+    } catch (const RunTimeError& error) {
+        return {step, error};
+    } catch (const std::bad_alloc&) {
+        return {step, RunTimeError(ErrorCode::OutOfMemory, "Cannot register the file type", "")};
+    } catch (const std::exception& error) {
+        return {step, RunTimeError(ErrorCode::PathFileAccess, "Cannot register the file type", "",
+                                   error.what())};
+    }
+}
+
+bool Older(const timespec& a, const timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
 
 Lines Split(const std::string& text, char separator) {
     Lines parts;
@@ -74,51 +99,6 @@ std::string Xml(const std::string& text) {
     return out;
 }
 
-bool IsFolder(const std::string& path) {
-    std::error_code error;
-    return fs::is_directory(path, error);
-}
-
-bool MakeFolder(const std::string& path) {
-    std::error_code error;
-    fs::create_directories(path, error);
-    return IsFolder(path);
-}
-
-bool Exists(const std::string& path) {
-    std::error_code error;
-    return fs::exists(path, error);
-}
-
-std::optional<std::string> ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
-}
-
-// A program of the desktop's, run to its end with its output dropped; a missing
-// one is no failure: the caches are then built by the desktop's next login.
-void RunQuietly(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (const auto& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    if (posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    posix_spawn_file_actions_destroy(&actions);
-}
-
 // A folder from the environment, or its default under home; the basedir rules
 // ignore a relative one.
 std::string XdgFolder(const char* variable, const std::string& home, const char* fallback) {
@@ -144,25 +124,6 @@ std::string EntryValue(const std::string& entry, const std::string& key) {
             return line.substr(key.size() + 1);
     }
     return {};
-}
-
-// The program file a desktop entry's program names: as it stands with a folder,
-// otherwise the first of that name on the search path.
-std::string ResolveProgram(const std::string& program, const std::string& searchPath) {
-    if (program.empty() || program.find('/') != std::string::npos)
-        return program;
-    for (const auto& folder : Split(searchPath, ':')) {
-        const std::string candidate =
-            WithTrailingSeparator(folder.empty() ? "." : folder) + program;
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return {};
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return !a.empty() && !b.empty() && fs::equivalent(a, b, error);
 }
 
 // "a.desktop;b.desktop;" as its ids, in order.
@@ -302,18 +263,23 @@ DesktopFolders DesktopFolders::FromEnvironment(const std::string& home) {
 }
 
 FreedesktopClassStore::FreedesktopClassStore(DesktopFolders folders, std::string program,
-                                             std::vector<ThemeIcon> icons)
-    : folders_(std::move(folders)), program_(std::move(program)), icons_(std::move(icons)) {
+                                             std::vector<ThemeIcon> icons, DesktopCalls& calls)
+    : folders_(std::move(folders)), program_(std::move(program)), icons_(std::move(icons)),
+      calls_(calls) {
     folders_.DataHome = WithTrailingSeparator(folders_.DataHome);
     folders_.ConfigHome = WithTrailingSeparator(folders_.ConfigHome);
 }
 
 FreedesktopClassStore FreedesktopClassStore::FromEnvironment(const std::string& home,
-                                                             std::vector<ThemeIcon> icons) {
-    std::error_code error;
-    std::string program = fs::read_symlink("/proc/self/exe", error).string();
-    return FreedesktopClassStore(DesktopFolders::FromEnvironment(home), std::move(program),
-                                 std::move(icons));
+                                                             std::vector<ThemeIcon> icons,
+                                                             DesktopCalls& calls) {
+    // Without its own name the program is taken for no installed package's, and
+    // registers in the user's folders.
+    char program[PATH_MAX];
+    const ssize_t length = calls.ReadLink("/proc/self/exe", program, sizeof program);
+    return FreedesktopClassStore(DesktopFolders::FromEnvironment(home),
+                                 std::string(program, length > 0 ? std::size_t(length) : 0),
+                                 std::move(icons), calls);
 }
 
 std::string FreedesktopClassStore::MimeTypeOf(const std::string& className) {
@@ -368,143 +334,250 @@ std::vector<std::string> FreedesktopClassStore::FoldersOf(const Key& key) const 
     return folders;
 }
 
-bool FreedesktopClassStore::ProvidedBySystem(const Key& key) {
-    if (!system_) {
-        system_.emplace();
-        std::set<std::string> listed;
-        for (const auto& folder : folders_.DataDirs) {
-            std::error_code error;
-            for (fs::directory_iterator it(WithTrailingSeparator(folder) + "applications", error),
-                 end;
-                 !error && it != end; it.increment(error)) {
-                if (it->path().extension() != ".desktop")
-                    continue;
-                const std::string entry = ReadWhole(it->path().string()).value_or("");
-                const std::string program =
-                    ResolveProgram(ExecProgram(EntryValue(entry, "Exec")), folders_.SearchPath);
-                if (SameFile(program, program_))
-                    for (const auto& type : IdsOf(EntryValue(entry, "MimeType")))
-                        listed.insert(type);
-            }
-            // The system's MIME database, as its triggers last built it:
-            // "weight:type:glob" lines.
-            for (const auto& line : Split(
-                     ReadWhole(WithTrailingSeparator(folder) + "mime/globs2").value_or(""), '\n')) {
-                const auto fields = Split(line, ':');
-                if (fields.size() >= 3 && line.front() != '#' && listed.count(fields[1])) {
-                    system_->types.insert(fields[1]);
-                    system_->globs.emplace(fields[2], fields[1]);
-                }
+FreedesktopClassStore::Found FreedesktopClassStore::KindOf(const std::string& path) {
+    struct stat st;
+    if (calls_.Stat(path.c_str(), &st) != 0) {
+        if (IsMissing(errno))
+            return Found::Missing;
+        Fail(errno, "Cannot look at", path);
+    }
+    return S_ISDIR(st.st_mode) ? Found::Folder : S_ISREG(st.st_mode) ? Found::File : Found::Other;
+}
+
+std::optional<timespec> FreedesktopClassStore::ModifiedAt(const std::string& path) {
+    struct stat st;
+    if (calls_.Stat(path.c_str(), &st) == 0)
+        return st.st_mtim;
+    if (IsMissing(errno))
+        return std::nullopt;
+    Fail(errno, "Cannot look at", path);
+}
+
+std::optional<std::string> FreedesktopClassStore::Read(const std::string& path) {
+    int fd;
+    do
+        fd = calls_.Open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (IsMissing(errno))
+            return std::nullopt;
+        Fail(errno, "Cannot read", path);
+    }
+    std::string contents;
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const ssize_t n = calls_.Read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            calls_.Close(fd);
+            Fail(error, "Cannot read", path);
+        }
+        if (n == 0)
+            break;
+        contents.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+    // A file that will not close may not have been read whole either.
+    if (calls_.Close(fd) != 0 && errno != EINTR)
+        Fail(errno, "Cannot read", path);
+    return contents;
+}
+
+void FreedesktopClassStore::Replace(const std::string& path, const std::string& contents,
+                                    const std::optional<std::string>& before) {
+    if (before == contents)
+        return;
+    // Written whole under a hidden name beside it and renamed, so that the desktop
+    // never reads half a file and a failure leaves the one before as it was.
+    const std::string temporary = TemporaryName(path);
+    int fd = calls_.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        Fail(errno, "Cannot write", path);
+    try {
+        for (std::size_t done = 0; done < contents.size();) {
+            const ssize_t n = calls_.Write(fd, contents.data() + done, contents.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                Fail(errno, "Cannot write", path);
+            if (n == 0)
+                throw RunTimeError(ErrorCode::DeviceIo, "Cannot write", path, "nothing written");
+            done += static_cast<std::size_t>(n);
+        }
+        if (calls_.FSync(fd) != 0)
+            Fail(errno, "Cannot write", path);
+        const int closing = fd;
+        fd = -1;
+        if (calls_.Close(closing) != 0 && errno != EINTR)
+            Fail(errno, "Cannot write", path);
+        if (calls_.Rename(temporary.c_str(), path.c_str()) != 0)
+            Fail(errno, "Cannot write", path);
+    } catch (...) {
+        if (fd >= 0)
+            calls_.Close(fd);
+        // A temporary that will not go either keeps its hidden name, which nothing reads.
+        calls_.Unlink(temporary.c_str());
+        throw;
+    }
+}
+
+void FreedesktopClassStore::MakeFolder(const std::string& path) {
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    // The folders missing on the way, from the deepest up to the first one there.
+    std::vector<std::string> missing;
+    Found found;
+    while ((found = KindOf(folder)) == Found::Missing && folder.rfind('/') > 0) {
+        missing.push_back(folder);
+        folder.resize(folder.rfind('/'));
+    }
+    if (found != Found::Folder)
+        throw RunTimeError(ErrorCode::PathNotFound, "Cannot create the folder", folder,
+                           "a file stands in its way");
+    for (auto part = missing.rbegin(); part != missing.rend(); ++part)
+        // One made meanwhile by another program will do as well.
+        if (calls_.MkDir(part->c_str(), 0777) != 0 &&
+            !(errno == EEXIST && KindOf(*part) == Found::Folder))
+            Fail(errno, "Cannot create the folder", *part);
+}
+
+std::string FreedesktopClassStore::ResolveProgram(const std::string& program) {
+    if (program.empty() || program.find('/') != std::string::npos)
+        return program;
+    for (const auto& folder : Split(folders_.SearchPath, ':')) {
+        const std::string candidate =
+            WithTrailingSeparator(folder.empty() ? "." : folder) + program;
+        if (calls_.Access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        if (!IsMissing(errno) && errno != EACCES)
+            Fail(errno, "Cannot look at", candidate);
+    }
+    return {};
+}
+
+bool FreedesktopClassStore::IsThisProgram(const std::string& path) {
+    if (path.empty() || program_.empty())
+        return false;
+    struct stat a, b;
+    for (const auto& [name, st] : {std::pair{path.c_str(), &a}, std::pair{program_.c_str(), &b}})
+        if (calls_.Stat(name, st) != 0) {
+            if (IsMissing(errno))
+                return false;
+            Fail(errno, "Cannot look at", name);
+        }
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+const FreedesktopClassStore::SystemTypes& FreedesktopClassStore::SystemTypesOf() {
+    if (system_)
+        return *system_;
+    SystemTypes found;
+    std::set<std::string> listed;
+    for (const auto& data : folders_.DataDirs) {
+        const std::string applications = WithTrailingSeparator(data) + "applications";
+        std::vector<std::string> names;
+        if (calls_.ListFolder(applications.c_str(), names) != 0 && !IsMissing(errno))
+            Fail(errno, "Cannot read the folder", applications);
+        for (const auto& name : names) {
+            if (name.size() <= 8 || name.compare(name.size() - 8, 8, ".desktop") != 0)
+                continue;
+            const std::string entry = Read(applications + "/" + name).value_or("");
+            if (IsThisProgram(ResolveProgram(ExecProgram(EntryValue(entry, "Exec")))))
+                for (const auto& type : IdsOf(EntryValue(entry, "MimeType")))
+                    listed.insert(type);
+        }
+        // The system's MIME database, as its triggers last built it:
+        // "weight:type:glob" lines.
+        for (const auto& line :
+             Split(Read(WithTrailingSeparator(data) + "mime/globs2").value_or(""), '\n')) {
+            const auto fields = Split(line, ':');
+            if (fields.size() >= 3 && line.front() != '#' && listed.count(fields[1])) {
+                found.types.insert(fields[1]);
+                found.globs.emplace(fields[2], fields[1]);
             }
         }
     }
+    return system_.emplace(std::move(found));
+}
+
+bool FreedesktopClassStore::ProvidedBySystem(const Key& key) {
+    const SystemTypes& system = SystemTypesOf();
     switch (key.kind) {
     case Kind::Extension:
-        return system_->globs.count("*" + Lower(key.className)) > 0;
+        return system.globs.count("*" + Lower(key.className)) > 0;
     case Kind::Class:
     case Kind::Icon:
     case Kind::Command:
-        return system_->types.count(MimeTypeOf(key.className)) > 0;
+        return system.types.count(MimeTypeOf(key.className)) > 0;
     case Kind::Other:
         break;
     }
     return false;
 }
 
-bool FreedesktopClassStore::CreateKey(RootKey, const std::string& subKey) {
-    // A failure of any kind is this step's failure, reported by the caller.
-    try {
-        return Create(subKey);
-    } catch (const std::exception&) {
-        return false;
-    }
+StoreResult FreedesktopClassStore::CreateKey(RootKey, const std::string& subKey) {
+    return Outcome(StoreStep::CreateKey, [&] {
+        const Key key = Parse(subKey);
+        if (!ProvidedBySystem(key))
+            for (const auto& folder : FoldersOf(key))
+                MakeFolder(folder);
+        // A key is created with every key above it, as in a registry.
+        for (std::size_t end = subKey.find('\\'); end != std::string::npos;
+             end = subKey.find('\\', end + 1))
+            created_.insert(subKey.substr(0, end));
+        created_.insert(subKey);
+    });
 }
 
-SetOutcome FreedesktopClassStore::SetDefaultValue(RootKey, const std::string& subKey,
-                                                  const std::string& value) {
-    try {
-        return Set(subKey, value);
-    } catch (const std::exception&) {
-        return SetOutcome::CannotSet;
-    }
-}
-
-bool FreedesktopClassStore::Create(const std::string& subKey) {
+StoreResult FreedesktopClassStore::SetDefaultValue(RootKey, const std::string& subKey,
+                                                   const std::string& value) {
     const Key key = Parse(subKey);
-    if (!ProvidedBySystem(key)) {
-        bool made = true;
-        for (const auto& folder : FoldersOf(key))
-            made = MakeFolder(folder) && made;
-        if (!made)
-            return false;
-    }
-    // A key is created with every key above it, as in a registry.
-    for (std::size_t end = subKey.find('\\'); end != std::string::npos;
-         end = subKey.find('\\', end + 1))
-        created_.insert(subKey.substr(0, end));
-    created_.insert(subKey);
-    return true;
-}
-
-SetOutcome FreedesktopClassStore::Set(const std::string& subKey, const std::string& value) {
-    if (!created_.count(subKey))
-        return SetOutcome::CannotOpen;
-    const Key key = Parse(subKey);
-    values_[subKey] = value;
-    if (ProvidedBySystem(key))
-        return SetOutcome::Done;
-    const auto folders = FoldersOf(key);
-    if (!std::all_of(folders.begin(), folders.end(), IsFolder))
-        return SetOutcome::CannotOpen;
-
-    bool written = true;
-    switch (key.kind) {
-    case Kind::Extension:
-        written = WritePackage(value);
-        break;
-    case Kind::Class:
-        written = WritePackage(key.className);
-        break;
-    case Kind::Icon:
-        written = WriteIcons(key.className);
-        break;
-    case Kind::Command:
-        written = WriteDesktopEntry(key.className, value);
-        break;
-    case Kind::Other:
-        break;
-    }
-    return written ? SetOutcome::Done : SetOutcome::CannotSet;
-}
-
-bool FreedesktopClassStore::WriteIfChanged(const std::string& path, const std::string& contents) {
-    if (ReadWhole(path) == contents)
-        return true;
-    // Written beside and renamed, so that the desktop never reads half a file.
-    const std::string temporary = path + ".tren-new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << contents;
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
+    bool provided = false;
+    if (auto opened = Outcome(StoreStep::OpenKey,
+                              [&] {
+                                  if (!created_.count(subKey))
+                                      throw RunTimeError(ErrorCode::PathNotFound,
+                                                         "Cannot open the key", subKey,
+                                                         "it was not created");
+                                  provided = ProvidedBySystem(key);
+                                  if (!provided)
+                                      for (const auto& folder : FoldersOf(key))
+                                          if (KindOf(folder) != Found::Folder)
+                                              throw RunTimeError(ErrorCode::PathNotFound,
+                                                                 "Cannot open the key", folder,
+                                                                 "the folder is missing");
+                              });
+        !opened)
+        return opened;
+    return Outcome(StoreStep::SetValue, [&] {
+        values_[subKey] = value;
+        if (provided)
+            return;
+        switch (key.kind) {
+        case Kind::Extension:
+            WritePackage(value);
+            break;
+        case Kind::Class:
+            WritePackage(key.className);
+            break;
+        case Kind::Icon:
+            WriteIcons(key.className);
+            break;
+        case Kind::Command:
+            WriteDesktopEntry(key.className, value);
+            break;
+        case Kind::Other:
+            break;
         }
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    if (error) {
-        fs::remove(temporary, error);
-        return false;
-    }
-    return true;
+    });
 }
 
-bool FreedesktopClassStore::WritePackage(const std::string& className) {
+void FreedesktopClassStore::WritePackage(const std::string& className) {
     const std::string type = MimeTypeOf(className);
     const std::string path = PackagePath(className);
-    const auto before = ReadWhole(path);
+    const auto before = Read(path);
     // What an earlier start wrote stays until this run says otherwise, so that a
     // package written part way through a run is never poorer than the last one,
     // and a second start finds nothing to change.
@@ -541,55 +614,48 @@ bool FreedesktopClassStore::WritePackage(const std::string& className) {
     for (const auto& line : globs)
         package += line + "\n";
     package += "  </mime-type>\n</mime-info>\n";
-    if (!WriteIfChanged(path, package))
-        return false;
-    mimeChanged_ = mimeChanged_ || before != package;
-    return true;
+    Replace(path, package, before);
+    packageSet_ = true;
 }
 
-bool FreedesktopClassStore::WriteIcons(const std::string& className) {
+void FreedesktopClassStore::WriteIcons(const std::string& className) {
     const std::string name = IconNameOf(MimeTypeOf(className));
-    for (const auto& icon : icons_)
-        if (!WriteIfChanged(IconFolder(icon, "mimetypes") + name + icon.Extension,
-                            std::string(icon.Bytes)))
-            return false;
+    for (const auto& icon : icons_) {
+        const std::string path = IconFolder(icon, "mimetypes") + name + icon.Extension;
+        Replace(path, std::string(icon.Bytes), Read(path));
+    }
     // The package names the icon once the icon is there.
-    if (Exists(PackagePath(className)))
-        return WritePackage(className);
-    return true;
+    if (KindOf(PackagePath(className)) != Found::Missing)
+        WritePackage(className);
 }
 
-bool FreedesktopClassStore::WriteDesktopEntry(const std::string& className,
+void FreedesktopClassStore::WriteDesktopEntry(const std::string& className,
                                               const std::string& command) {
-    const auto [program, params, placeholder] =
-        SplitClassCommand(command, [](const std::string& path) {
-            std::error_code error;
-            return fs::is_regular_file(path, error);
-        });
+    const auto [program, params, placeholder] = SplitClassCommand(
+        command, [this](const std::string& path) { return KindOf(path) == Found::File; });
     const std::string name = FileNameOf(program);
     const std::string type = MimeTypeOf(className);
-    for (const auto& icon : icons_)
-        if (!WriteIfChanged(IconFolder(icon, "apps") + name + icon.Extension,
-                            std::string(icon.Bytes)))
-            return false;
+    for (const auto& icon : icons_) {
+        const std::string path = IconFolder(icon, "apps") + name + icon.Extension;
+        Replace(path, std::string(icon.Bytes), Read(path));
+    }
     // The verb is the entry's own command: a desktop action receives no file.
     const std::string entry =
         "[Desktop Entry]\nType=Application\n" + std::string(EntryDescription) +
         "Exec=" + DesktopExec(program, params) + "\nIcon=" + name + "\nMimeType=" + type +
         ";\nTerminal=false\nCategories=Utility;Archiving;\n";
     const std::string entryPath = folders_.DataHome + "applications/" + name + ".desktop";
-    const auto before = ReadWhole(entryPath);
-    if (!WriteIfChanged(entryPath, entry))
-        return false;
-    desktopChanged_ = desktopChanged_ || before != entry;
-    return WriteDefaultApplication(type, name + ".desktop");
+    Replace(entryPath, entry, Read(entryPath));
+    entries_.insert(entryPath);
+    WriteDefaultApplication(type, name + ".desktop");
 }
 
-bool FreedesktopClassStore::WriteDefaultApplication(const std::string& type,
+void FreedesktopClassStore::WriteDefaultApplication(const std::string& type,
                                                     const std::string& id) {
     // Every other line of the user's list stays as it is.
     const std::string listPath = folders_.ConfigHome + "mimeapps.list";
-    Lines lines = Split(ReadWhole(listPath).value_or(""), '\n');
+    const auto before = Read(listPath);
+    Lines lines = Split(before.value_or(""), '\n');
     constexpr std::string_view Defaults = "[Default Applications]";
     constexpr std::string_view Added = "[Added Associations]";
     const auto chosen = FindAssociation(lines, Defaults, type);
@@ -612,24 +678,48 @@ bool FreedesktopClassStore::WriteDefaultApplication(const std::string& type,
     std::string updated;
     for (const auto& line : lines)
         updated += line + "\n";
-    if (ReadWhole(listPath) == updated)
-        return true;
-    return MakeFolder(folders_.ConfigHome) && WriteIfChanged(listPath, updated);
+    if (before == updated)
+        return;
+    MakeFolder(folders_.ConfigHome);
+    Replace(listPath, updated, before);
 }
 
-void FreedesktopClassStore::Publish() {
-    // Nothing is reported from here; a tool that fails leaves the caches to the
-    // desktop.
-    try {
-        const std::string& data = folders_.DataHome;
-        if (IsFolder(data + "mime/packages") && (mimeChanged_ || !Exists(data + "mime/mime.cache")))
-            RunQuietly({"update-mime-database", data + "mime"});
-        if (IsFolder(data + "applications") &&
-            (desktopChanged_ || !Exists(data + "applications/mimeinfo.cache")))
-            RunQuietly({"update-desktop-database", data + "applications"});
-    } catch (const std::exception&) {
+void FreedesktopClassStore::UpdateDatabase(const char* tool, const std::string& folder) {
+    const int status = calls_.Run({tool, folder});
+    if (status == 0)
+        return;
+    if (status < 0) {
+        // A desktop without the tool has no cache of this kind to bring up to date.
+        if (errno == ENOENT)
+            return;
+        Fail(errno, "Cannot update", folder);
     }
-    mimeChanged_ = desktopChanged_ = false;
+    throw RunTimeError(ErrorCode::PathFileAccess, "Cannot update", folder,
+                       std::string(tool) + " ended with status " + std::to_string(status));
+}
+
+StoreResult FreedesktopClassStore::Publish() {
+    // A cache older than what it is built from is built again, so that one this
+    // run failed to build is built at the next start.
+    const auto outdated = [this](const std::string& cache, const std::string& source) {
+        const auto built = ModifiedAt(cache);
+        const auto changed = ModifiedAt(source);
+        return !built || (changed && Older(*built, *changed));
+    };
+    const StoreResult mime = Outcome(StoreStep::Publish, [&] {
+        const std::string mime = folders_.DataHome + "mime";
+        if (packageSet_ && outdated(mime + "/mime.cache", mime + "/packages"))
+            UpdateDatabase("update-mime-database", mime);
+    });
+    const StoreResult desktop = Outcome(StoreStep::Publish, [&] {
+        const std::string applications = folders_.DataHome + "applications";
+        for (const auto& entry : entries_)
+            if (outdated(applications + "/mimeinfo.cache", entry)) {
+                UpdateDatabase("update-desktop-database", applications);
+                break;
+            }
+    });
+    return mime ? desktop : mime;
 }
 
 } // namespace tren::platform

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/ClassStore.h"
+#include "platform/linux/DesktopCalls.h"
 
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 namespace tren::platform {
@@ -40,23 +42,25 @@ struct DesktopFolders {
 // written; a default application the user chose stays, and the program is only
 // added to the type's applications; a file is written only when its contents
 // change. Each value set rewrites whole the files it concerns from what this run
-// knows so far, so that a failed step leaves the others standing. No failure
-// escapes: each is the failure of the key step it happened in.
+// knows so far, so that a failed step leaves the others standing; a file the
+// user had is replaced only once its new contents are whole. A file that cannot
+// be read is not replaced: the step fails instead.
 class FreedesktopClassStore final : public ClassStore {
   public:
     // program is the file the registering process runs from.
-    FreedesktopClassStore(DesktopFolders folders, std::string program,
-                          std::vector<ThemeIcon> icons);
+    FreedesktopClassStore(DesktopFolders folders, std::string program, std::vector<ThemeIcon> icons,
+                          DesktopCalls& calls = RealDesktopCalls());
     // The folders from the environment, for the running program.
     static FreedesktopClassStore FromEnvironment(const std::string& home,
-                                                 std::vector<ThemeIcon> icons);
+                                                 std::vector<ThemeIcon> icons,
+                                                 DesktopCalls& calls = RealDesktopCalls());
 
-    bool CreateKey(RootKey root, const std::string& subKey) override;
-    SetOutcome SetDefaultValue(RootKey root, const std::string& subKey,
-                               const std::string& value) override;
-    // Runs update-mime-database and update-desktop-database when this run changed
-    // what they read, or when their caches are missing.
-    void Publish() override;
+    StoreResult CreateKey(RootKey root, const std::string& subKey) override;
+    StoreResult SetDefaultValue(RootKey root, const std::string& subKey,
+                                const std::string& value) override;
+    // Runs update-mime-database and update-desktop-database where this run set
+    // what they read and their caches are missing or older than it.
+    StoreResult Publish() override;
 
     // "TR.File" is the type "application/x-tr-file", with the icon name
     // "application-x-tr-file".
@@ -72,34 +76,50 @@ class FreedesktopClassStore final : public ClassStore {
     static Key Parse(const std::string& subKey);
     // The folders a key stands for: made when it is created, needed when it is set.
     std::vector<std::string> FoldersOf(const Key& key) const;
-    // Whether the system's folders already give what the key stands for, with a
-    // desktop entry that runs this program.
-    bool ProvidedBySystem(const Key& key);
 
-    bool Create(const std::string& subKey);
-    SetOutcome Set(const std::string& subKey, const std::string& value);
-    bool WritePackage(const std::string& className);
-    bool WriteIcons(const std::string& className);
-    bool WriteDesktopEntry(const std::string& className, const std::string& command);
-    bool WriteDefaultApplication(const std::string& type, const std::string& id);
-    bool WriteIfChanged(const std::string& path, const std::string& contents);
-    std::string PackagePath(const std::string& className) const;
-    std::string IconFolder(const ThemeIcon& icon, const char* context) const;
-
-    DesktopFolders folders_;
-    std::string program_;
-    std::vector<ThemeIcon> icons_;
-    std::set<std::string> created_;
-    std::map<std::string, std::string> values_;
     // What the system's folders give this program, read once: the types and the
     // globs that lead to them.
     struct SystemTypes {
         std::set<std::string> types;
         std::map<std::string, std::string> globs;
     };
+    const SystemTypes& SystemTypesOf();
+    // Whether the system's folders already give what the key stands for, with a
+    // desktop entry that runs this program.
+    bool ProvidedBySystem(const Key& key);
+    // A desktop entry's bare program as found on the search path.
+    std::string ResolveProgram(const std::string& program);
+    bool IsThisProgram(const std::string& path);
+
+    void WritePackage(const std::string& className);
+    void WriteIcons(const std::string& className);
+    void WriteDesktopEntry(const std::string& className, const std::string& command);
+    void WriteDefaultApplication(const std::string& type, const std::string& id);
+    void UpdateDatabase(const char* tool, const std::string& folder);
+    std::string PackagePath(const std::string& className) const;
+    std::string IconFolder(const ThemeIcon& icon, const char* context) const;
+
+    // The file operations, each throwing RunTimeError with the path it concerns.
+    enum class Found { Missing, Folder, File, Other };
+    Found KindOf(const std::string& path);
+    std::optional<timespec> ModifiedAt(const std::string& path);
+    // The whole file; nothing when it is not there.
+    std::optional<std::string> Read(const std::string& path);
+    // Puts contents at path when they differ from what is there (before).
+    void Replace(const std::string& path, const std::string& contents,
+                 const std::optional<std::string>& before);
+    void MakeFolder(const std::string& path);
+
+    DesktopFolders folders_;
+    std::string program_;
+    std::vector<ThemeIcon> icons_;
+    DesktopCalls& calls_;
+    std::set<std::string> created_;
+    std::map<std::string, std::string> values_;
     std::optional<SystemTypes> system_;
-    bool mimeChanged_ = false;
-    bool desktopChanged_ = false;
+    // What this run set that the desktop's databases read.
+    bool packageSet_ = false;
+    std::set<std::string> entries_;
 };
 
 // A command value "PROGRAM PARAMS %1" as a desktop entry's Exec line: the program

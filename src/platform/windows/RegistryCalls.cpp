@@ -34,6 +34,10 @@ void RegistryCalls::SHChangeNotify(LONG event, UINT flags, const void* item1, co
     ::SHChangeNotify(event, flags, item1, item2);
 }
 
+DWORD RegistryCalls::GetFileAttributesA(const char* path) {
+    return ::GetFileAttributesA(path);
+}
+
 RegistryCalls& RealRegistryCalls() {
     static RegistryCalls calls;
     return calls;

@@ -4,9 +4,9 @@
 
 namespace tren::platform {
 
-// The registry calls the store of file classes makes, and the shell's notice of a
-// change, behind one seam so that tests can make any one of them fail. Each
-// returns as the call does.
+// The registry calls the store of file classes makes, the shell's notice of a
+// change and the look at a command's program, behind one seam so that tests can make any one of
+// them fail. Each returns as the call does.
 class RegistryCalls {
   public:
     virtual ~RegistryCalls() = default;
@@ -22,6 +22,8 @@ class RegistryCalls {
                                    const BYTE* data, DWORD size);
     virtual LSTATUS RegCloseKey(HKEY key);
     virtual void SHChangeNotify(LONG event, UINT flags, const void* item1, const void* item2);
+    // Whether a command's program is a file, to quote it whole.
+    virtual DWORD GetFileAttributesA(const char* path);
 };
 
 // The calls as the system makes them.

@@ -1,9 +1,12 @@
 #include "platform/windows/RegistryClassStore.h"
 
 #include "platform/ClassCommand.h"
+#include "platform/windows/Win32RunTime.h"
 
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string_view>
 #include <utility>
 
@@ -15,16 +18,15 @@ namespace {
 // link: full access without the standard rights.
 constexpr REGSAM Access = 63;
 
-bool IsFile(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// "CLASS\shell\VERB\command", in any case.
+// "CLASS\shell\VERB\command", in any case, as the registry takes key names.
 bool IsCommandKey(const std::string& subKey) {
     constexpr std::string_view Command = "\\command";
     return subKey.size() > Command.size() &&
-           ::lstrcmpiA(subKey.c_str() + subKey.size() - Command.size(), Command.data()) == 0;
+           std::equal(Command.begin(), Command.end(), subKey.end() - Command.size(),
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
 }
 
 // A command value "PROGRAM PARAMS %1" with the program and the document quoted:
@@ -32,17 +34,26 @@ bool IsCommandKey(const std::string& subKey) {
 // "C:\Program.exe" where one exists, and a document whose name has blanks
 // arrives in pieces. A value already quoted, or without the placeholder, stays
 // as it is.
-std::string QuotedCommand(const std::string& command) {
+std::string QuotedCommand(const std::string& command, RegistryCalls& calls) {
     if (command.empty() || command.front() == '"')
         return command;
     // The system drops a name's trailing blanks, so "tren.exe " would pass for the
-    // program: no name ending in a blank is taken.
-    const ClassCommand parts = SplitClassCommand(command, [](const std::string& path) {
-        return !path.empty() && path.back() != ' ' && IsFile(path);
+    // program: no name ending in a blank is taken. A name that cannot be looked at
+    // is no program: the whole command less its placeholder is then quoted.
+    const ClassCommand parts = SplitClassCommand(command, [&calls](const std::string& path) {
+        if (path.empty() || path.back() == ' ')
+            return false;
+        const DWORD attributes = calls.GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
     });
     if (!parts.HasPlaceholder)
         return command;
     return '"' + parts.Program + '"' + (parts.Params.empty() ? "" : " " + parts.Params) + " \"%1\"";
+}
+
+RunTimeError Failure(LSTATUS status, const char* operation, const std::string& key) {
+    const auto error = static_cast<DWORD>(status);
+    return RunTimeError(CodeOfWin32Error(error), operation, key, SystemMessage(error));
 }
 
 } // namespace
@@ -54,18 +65,25 @@ std::string RegistryClassStore::UnderClasses(const std::string& subKey) const {
     return classesKey_ + "\\" + subKey;
 }
 
-bool RegistryClassStore::CreateKey(RootKey, const std::string& subKey) {
+std::string RegistryClassStore::KeyName(const std::string& path) {
+    return "HKEY_CURRENT_USER\\" + path;
+}
+
+StoreResult RegistryClassStore::CreateKey(RootKey, const std::string& subKey) {
     HKEY key = nullptr;
     DWORD disposition = 0;
     char noClass[] = "";
-    if (calls_.RegCreateKeyExA(HKEY_CURRENT_USER, UnderClasses(subKey).c_str(), 0, noClass,
-                               REG_OPTION_NON_VOLATILE, Access, nullptr, &key,
-                               &disposition) != ERROR_SUCCESS)
-        return false;
+    const std::string path = UnderClasses(subKey);
+    if (const LSTATUS status =
+            calls_.RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, noClass,
+                                   REG_OPTION_NON_VOLATILE, Access, nullptr, &key, &disposition);
+        status != ERROR_SUCCESS)
+        return {StoreStep::CreateKey, Failure(status, "Cannot create the key", KeyName(path))};
     if (disposition == REG_CREATED_NEW_KEY)
         changed_ = true;
+    // The key is there once created; a handle the system fails to close loses nothing.
     calls_.RegCloseKey(key);
-    return true;
+    return {};
 }
 
 bool RegistryClassStore::Holds(HKEY key, const std::string& data) {
@@ -79,31 +97,37 @@ bool RegistryClassStore::Holds(HKEY key, const std::string& data) {
            std::string_view(stored) == std::string_view(data.c_str(), data.size() + 1);
 }
 
-SetOutcome RegistryClassStore::SetDefaultValue(RootKey, const std::string& subKey,
-                                               const std::string& value) {
+StoreResult RegistryClassStore::SetDefaultValue(RootKey, const std::string& subKey,
+                                                const std::string& value) {
     HKEY key = nullptr;
-    if (calls_.RegOpenKeyExA(HKEY_CURRENT_USER, UnderClasses(subKey).c_str(), 0, Access, &key) !=
-        ERROR_SUCCESS)
-        return SetOutcome::CannotOpen;
-    const std::string data = IsCommandKey(subKey) ? QuotedCommand(value) : value;
-    LSTATUS result = ERROR_SUCCESS;
+    const std::string path = UnderClasses(subKey);
+    if (const LSTATUS status =
+            calls_.RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, Access, &key);
+        status != ERROR_SUCCESS)
+        return {StoreStep::OpenKey, Failure(status, "Cannot open the key", KeyName(path))};
+    const std::string data = IsCommandKey(subKey) ? QuotedCommand(value, calls_) : value;
+    StoreResult result;
+    // A value that cannot be read back is written again.
     if (!Holds(key, data)) {
         // The text with its closing NUL, as REG_SZ data is stored.
-        result =
+        const LSTATUS status =
             calls_.RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                                   static_cast<DWORD>(data.size() + 1));
-        if (result == ERROR_SUCCESS)
+        if (status == ERROR_SUCCESS)
             changed_ = true;
+        else
+            result = {StoreStep::SetValue,
+                      Failure(status, "Cannot set the default value of", KeyName(path))};
     }
     calls_.RegCloseKey(key);
-    return result == ERROR_SUCCESS ? SetOutcome::Done : SetOutcome::CannotSet;
+    return result;
 }
 
-void RegistryClassStore::Publish() {
-    if (!changed_)
-        return;
-    calls_.SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+StoreResult RegistryClassStore::Publish() {
+    if (changed_)
+        calls_.SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     changed_ = false;
+    return {};
 }
 
 } // namespace tren::platform

@@ -21,14 +21,17 @@ class RegistryClassStore final : public ClassStore {
     explicit RegistryClassStore(RegistryCalls& calls = RealRegistryCalls(),
                                 std::string classesKey = "Software\\Classes");
 
-    bool CreateKey(RootKey root, const std::string& subKey) override;
-    SetOutcome SetDefaultValue(RootKey root, const std::string& subKey,
-                               const std::string& value) override;
+    StoreResult CreateKey(RootKey root, const std::string& subKey) override;
+    StoreResult SetDefaultValue(RootKey root, const std::string& subKey,
+                                const std::string& value) override;
     // Tells the shell that associations changed, so that it shows the icon at once.
-    void Publish() override;
+    // Never fails: the shell's notice has no outcome.
+    StoreResult Publish() override;
 
   private:
     std::string UnderClasses(const std::string& subKey) const;
+    // The full name of a key under HKEY_CURRENT_USER, as a failure names it.
+    static std::string KeyName(const std::string& path);
     // Whether the key's default value is the text data already.
     bool Holds(HKEY key, const std::string& data);
 

@@ -9,6 +9,8 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+#include <map>
 #include <random>
 
 namespace tren::platform {
@@ -16,21 +18,69 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// The real registry, with the changes logged and the values' writes refused when told.
-class RefusingRegistryCalls : public RegistryCalls {
+// The real registry, with every call logged and one of them, or every write of a
+// value, refused when told.
+class FaultyRegistryCalls : public RegistryCalls {
   public:
-    bool refuses = false;
-    Lines changes;
+    Lines made;           // every call, by name, in order
+    std::size_t failAt{}; // the call, counted from 1, that fails
+    bool refusesValues = false;
 
+    LSTATUS RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass,
+                            DWORD options, REGSAM access, SECURITY_ATTRIBUTES* security,
+                            HKEY* result, DWORD* disposition) override {
+        return Fails("RegCreateKeyExA")
+                   ? ERROR_ACCESS_DENIED
+                   : RegistryCalls::RegCreateKeyExA(key, subKey, reserved, keyClass, options,
+                                                    access, security, result, disposition);
+    }
+    LSTATUS RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, REGSAM access,
+                          HKEY* result) override {
+        return Fails("RegOpenKeyExA")
+                   ? ERROR_ACCESS_DENIED
+                   : RegistryCalls::RegOpenKeyExA(key, subKey, options, access, result);
+    }
+    LSTATUS RegQueryValueExA(HKEY key, const char* name, DWORD* reserved, DWORD* type, BYTE* data,
+                             DWORD* size) override {
+        return Fails("RegQueryValueExA")
+                   ? ERROR_ACCESS_DENIED
+                   : RegistryCalls::RegQueryValueExA(key, name, reserved, type, data, size);
+    }
     LSTATUS RegSetValueExA(HKEY key, const char* name, DWORD reserved, DWORD type, const BYTE* data,
                            DWORD size) override {
-        changes.push_back("RegSetValueExA");
-        return refuses ? ERROR_ACCESS_DENIED
-                       : RegistryCalls::RegSetValueExA(key, name, reserved, type, data, size);
+        return Fails("RegSetValueExA") || refusesValues
+                   ? ERROR_ACCESS_DENIED
+                   : RegistryCalls::RegSetValueExA(key, name, reserved, type, data, size);
     }
+    LSTATUS RegCloseKey(HKEY key) override {
+        // The handle goes even when the call reports a failure.
+        const LSTATUS closed = RegistryCalls::RegCloseKey(key);
+        return Fails("RegCloseKey") ? ERROR_INVALID_HANDLE : closed;
+    }
+    DWORD GetFileAttributesA(const char* path) override {
+        if (!Fails("GetFileAttributesA"))
+            return RegistryCalls::GetFileAttributesA(path);
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    // The notice has no failure to cause.
     void SHChangeNotify(LONG event, UINT flags, const void* item1, const void* item2) override {
         EXPECT_TRUE(event == SHCNE_ASSOCCHANGED && flags == SHCNF_IDLIST && !item1 && !item2);
-        changes.push_back("SHChangeNotify");
+        made.push_back("SHChangeNotify");
+    }
+    // The calls that change the registry or tell the shell.
+    Lines Changes() const {
+        Lines changes;
+        for (const auto& call : made)
+            if (call == "RegSetValueExA" || call == "SHChangeNotify")
+                changes.push_back(call);
+        return changes;
+    }
+
+  private:
+    bool Fails(const char* name) {
+        made.push_back(name);
+        return made.size() == failAt;
     }
 };
 
@@ -42,7 +92,7 @@ class RegistryStoreTest : public testing::Test, Window {
     test::TempFolder folder;
     const std::string program = folder / "my tren.exe";
     Win32RunTime runTime;
-    RefusingRegistryCalls calls;
+    FaultyRegistryCalls calls;
     Lines boxes;
 
     RegistryStoreTest() { test::WriteFile(program, {'M', 'Z'}); }
@@ -54,21 +104,29 @@ class RegistryStoreTest : public testing::Test, Window {
 
     // As frmTren::CreateFileType calls it, into classes under the root: the changes made.
     Lines Register(const std::string& classes = "Classes") {
-        calls.changes.clear();
+        calls.made.clear();
         RegistryClassStore store(calls, root + "\\" + classes);
         MFileAssociations::Services services{*this, store, runTime};
         EXPECT_TRUE(MFileAssociations::CreateFileAssociation(
             services, ".tr0", "TR.File", "Trening File", "Build", program, "",
             MFileAssociations::IconSetting::Set, program + ", 0",
             MFileAssociations::Reporting::Show));
-        return calls.changes;
+        return calls.Changes();
     }
-    std::string Value(const std::string& subKey) {
+    std::string Value(const std::string& subKey, const std::string& classes = "Classes") {
         char data[1024] = "(missing)";
         DWORD size = sizeof data;
-        ::RegGetValueA(HKEY_CURRENT_USER, (root + "\\Classes\\" + subKey).c_str(), "",
+        ::RegGetValueA(HKEY_CURRENT_USER, (root + "\\" + classes + "\\" + subKey).c_str(), "",
                        RRF_RT_REG_SZ, nullptr, data, &size);
         return data;
+    }
+    // The four values of the registration.
+    Lines Values(const std::string& classes) {
+        Lines values;
+        for (const char* key :
+             {".tr0", "TR.File", "TR.File\\DefaultIcon", "TR.File\\shell\\Build\\command"})
+            values.push_back(Value(key, classes));
+        return values;
     }
 };
 
@@ -94,10 +152,58 @@ TEST_F(RegistryStoreTest, AFailingCallShowsItsMessage) {
     Register(std::string(300, 'x'));
     EXPECT_EQ(boxes, shown);
     boxes.clear();
-    calls.refuses = true;
+    calls.refusesValues = true;
     Register();
     EXPECT_EQ(boxes, Lines(4, error + "set key default value."));
     EXPECT_EQ(Value(".tr0"), "(missing)");
+}
+
+// Each call of a registration fails in turn, in classes of its own: the user sees
+// the message of the step it failed, or nothing where the step went on without it,
+// and the next start puts every value right.
+TEST_F(RegistryStoreTest, EachFailingCallIsShownAndTheNextStartRepairsIt) {
+    Register("Clean");
+    const Lines clean = calls.made;
+    const Lines values = Values("Clean");
+    ASSERT_EQ(values.front(), "TR.File");
+    RecordProperty("Calls", static_cast<int>(clean.size()));
+    const std::string error = "An error occured while attempting to ";
+    // The first message of each failing call; none where the step needs no more:
+    // a value that cannot be read back is written again, a handle left unclosed
+    // loses nothing, and a program that cannot be looked at is quoted whole.
+    const std::map<std::string, std::string> shown = {
+        {"RegCreateKeyExA", error + "to create a registery key."},
+        {"RegOpenKeyExA", error + "access the registery."},
+        {"RegSetValueExA", error + "set key default value."},
+        {"RegQueryValueExA", ""},
+        {"RegCloseKey", ""},
+        {"GetFileAttributesA", ""}};
+    const Lines messages = {error + "to create a registery key.", error + "access the registery.",
+                            error + "set key default value."};
+    for (std::size_t failing = 1; failing <= clean.size(); ++failing) {
+        if (clean[failing - 1] == "SHChangeNotify")
+            continue;
+        const std::string classes = "Run" + std::to_string(failing);
+        SCOPED_TRACE("call " + std::to_string(failing) + ", " + clean[failing - 1]);
+        calls.failAt = failing;
+        Register(classes);
+        calls.failAt = 0;
+        EXPECT_EQ(calls.made.at(failing - 1), clean[failing - 1]);
+        const std::string& first = shown.at(clean[failing - 1]);
+        if (first.empty()) {
+            EXPECT_EQ(boxes, Lines{});
+            EXPECT_EQ(Values(classes), values);
+        } else {
+            EXPECT_EQ(boxes.empty() ? "" : boxes.front(), first);
+        }
+        for (const auto& box : boxes)
+            EXPECT_NE(std::find(messages.begin(), messages.end(), box), messages.end()) << box;
+        boxes.clear();
+        Register(classes);
+        EXPECT_EQ(boxes, Lines{});
+        EXPECT_EQ(Values(classes), values);
+        boxes.clear();
+    }
 }
 
 } // namespace
