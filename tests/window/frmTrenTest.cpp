@@ -77,6 +77,7 @@ TEST_F(FormTest, EverySizeBuildsBackAndIsChosenAgain) {
         ui.combo.typed = ui.combo.entries[static_cast<std::size_t>(size + 2) % 5];
         ui.Tren(Source("round trip.bin", bytes.size(), bytes), {set.Path()});
         ASSERT_EQ(ui.LastLine(), "Finish Trening successfully");
+        EXPECT_EQ(ui.combo.Text(), ui.combo.entries[static_cast<std::size_t>(size)]);
         ui.SelectSize((size + 1) % 5);
         ui.Build(set / "round trip.bin.tr0", {rebuilt.Path()});
         EXPECT_EQ(ui.LastLine(), "Finish building successfully");
@@ -144,6 +145,44 @@ TEST_F(FormTest, CancelChangesNothingAndAMissingOrEmptyPathIsRefused) {
     // Windows calls a name under a file not found, as under a missing folder.
     EXPECT_TRUE(ui.form.FileExists(in / "file/below"));
 #endif
+}
+
+// A dropped file takes the road its button would: a header piece builds, any
+// other file is cut; anything else dropped does nothing at all.
+TEST_F(FormTest, ADroppedFileTakesTheRoadOfItsButton) {
+    const Bytes bytes = RandomBytes(1440001, 9);
+    TempFolder set;
+    ui.Tren(Source("drop.bin", bytes.size(), bytes), {set.Path()});
+    ASSERT_EQ(ui.LastLine(), "Finish Trening successfully");
+    for (const char* piece : {"0", "1", "2"}) // a set from a disk that shouts
+        fs::rename(set / ("drop.bin.tr" + std::string(piece)),
+                   set / ("drop.bin.TR" + std::string(piece)));
+    fs::create_directory(in / "folder.tr0");
+    // what is dropped, what the folder picker answers, and the last line or box
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+        {{in / "drop.bin"}, out.Path(), "Finish Trening successfully"},
+        {{set / "drop.bin.TR0"}, out.Path(), "Finish building successfully"},
+        {{in / "gone.bin"}, "", "box Trenning Error|48|File is not exist."},
+        {{set / "gone.tr0"}, "", "box Building Error|48|File is not exist."},
+        {{in / "drop.bin", set / "drop.bin.TR0"}, "", ""},
+        {{in / "folder.tr0"}, "", ""},
+    };
+    for (const auto& [dropped, folder, last] : cases) {
+        ui.log.clear();
+        ui.text.text = "before";
+        if (!folder.empty())
+            ui.folders.push_back(folder);
+        ui.form.Form_DropFiles(dropped);
+        if (last.empty()) {
+            EXPECT_TRUE(ui.log.empty()) << dropped.size();
+        } else if (last.rfind("box ", 0) == 0) {
+            EXPECT_EQ("box " + ui.Boxes().back(), last);
+        } else {
+            EXPECT_EQ(ui.LastLine(), last);
+        }
+        EXPECT_EQ(ui.text.text, last.empty() ? "before" : dropped.front());
+    }
+    EXPECT_TRUE(ReadFile(out / "drop.bin") == bytes);
 }
 
 TEST_F(FormTest, NoFolderChosenMeansTheUsersTempFolder) {
