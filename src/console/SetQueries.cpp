@@ -25,7 +25,8 @@ std::string ShortBy(const PieceReport& piece) {
     return "short by " + std::to_string(piece.Needed - piece.Present) + " bytes";
 }
 
-// What info shows: the header's fields, the rebuilt file's name and every piece,
+// What info and verify show: the header's fields, the rebuilt file's name and
+// every piece, checked against the checksum file where one stands beside them,
 // read without writing anything.
 struct SetReport {
     explicit SetReport(RunTime& runTime, const std::string& header) : Set(runTime, header) {
@@ -34,6 +35,7 @@ struct SetReport {
             return;
         Rebuilt = Set.Title().size() > 4 ? pieces::RebuiltName(Set.Title()) : std::string();
         Set.OpenPieces();
+        Set.CheckSums();
     }
     // Why the set cannot be built; "" when it can.
     std::string Problem() const {
@@ -196,8 +198,10 @@ int RunInfo(RunTime& runTime, const std::string& header, bool json, std::ostream
 
 namespace {
 
-// One line for each piece that is not there in full, or for the header.
-std::vector<std::string> SetProblems(const SetReader& set, const std::string& header) {
+// One line for every fault of every piece, then for what the checksum file lacks
+// or the header says.
+std::vector<std::string> Problems(const SetReader& set, const std::string& header,
+                                  const std::string& rebuilt) {
     std::vector<std::string> problems;
     for (const auto& piece : set.Pieces()) {
         if (piece.State == PieceState::Missing)
@@ -206,23 +210,20 @@ std::vector<std::string> SetProblems(const SetReader& set, const std::string& he
             problems.push_back(piece.Path + ": " + ShortBy(piece));
         else if (piece.State == PieceState::Unreadable)
             problems.push_back(piece.Path + ": " + piece.Failure->Description());
+        else if (piece.State == PieceState::Damaged)
+            problems.push_back(piece.Path + ": damaged (does not match " + set.SumsPath() + ")");
     }
+    for (const int index : set.Unlisted())
+        problems.push_back(set.Pieces()[static_cast<std::size_t>(index - 1)].Path +
+                           ": no line in " + set.SumsPath());
+    if (set.WholeUnlisted())
+        problems.push_back(set.SumsPath() + ": no line for the file " + rebuilt);
+    else if (set.WholeDiffers())
+        problems.push_back(set.SumsPath() + ": the pieces do not give the file " + rebuilt +
+                           " it describes");
     if (problems.empty())
         if (const auto problem = set.FirstProblem())
             problems.push_back(header + ": " + problem->Text);
-    return problems;
-}
-
-// With every piece there, their bytes are checked against the checksum file.
-std::vector<std::string> SumProblems(SetReader& set, const std::string& rebuilt) {
-    set.CheckSums();
-    std::vector<std::string> problems;
-    for (const auto& piece : set.Pieces())
-        if (piece.State == PieceState::Damaged)
-            problems.push_back(piece.Path + ": damaged (does not match " + set.SumsPath() + ")");
-    if (problems.empty() && set.WholeDiffers())
-        problems.push_back(set.SumsPath() + ": the pieces do not give the file " + rebuilt +
-                           " it describes");
     return problems;
 }
 
@@ -230,14 +231,14 @@ std::vector<std::string> SumProblems(SetReader& set, const std::string& rebuilt)
 
 int RunVerify(RunTime& runTime, const std::string& header, std::ostream& out, std::ostream& err) {
     try {
-        SetReport report(runTime, header);
-        std::vector<std::string> problems = SetProblems(report.Set, header);
-        if (problems.empty())
-            problems = SumProblems(report.Set, report.Rebuilt);
+        const SetReport report(runTime, header);
+        const std::vector<std::string> problems = Problems(report.Set, header, report.Rebuilt);
         for (const auto& problem : problems)
             out << problem << '\n';
-        if (problems.empty())
+        if (problems.empty() && report.Set.SumsChecked())
             out << header << ": ok\n";
+        else if (problems.empty())
+            out << header << ": ok (lengths only: no " << report.Set.SumsPath() << " beside it)\n";
         return problems.empty() ? 0 : 1;
     } catch (const RunTimeError& failure) {
         err << "tren-cli: " << failure.Path() << ": tren: " << failure.Description() << '\n';

@@ -86,32 +86,43 @@ void SetReader::OpenPieces() {
 }
 
 void SetReader::CheckSums() {
-    wholeDiffers_ = false;
-    if (!header_ || runTime_.Examine(sumsPath_).TargetKind == platform::EntryKind::Missing)
+    sumsChecked_ = wholeUnlisted_ = wholeDiffers_ = false;
+    unlisted_.clear();
+    if (!header_)
+        return;
+    if (runTime_.Examine(sumsPath_).TargetKind == platform::EntryKind::Missing)
         return;
     const auto file = runTime_.OpenInput(sumsPath_);
     // A set's checksum file is small; a larger one is read as far as a set needs.
     std::vector<std::uint8_t> text(
         static_cast<std::size_t>(std::min<std::int64_t>(file->Length(), 1 << 20)));
     text.resize(file->ReadAt(0, text));
-    const auto digests =
-        sums::Parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-    if (digests.empty())
-        return;
+    const sums::Listing listing = sums::ListingOf(
+        sums::Parse(std::string_view(reinterpret_cast<const char*>(text.data()), text.size())),
+        title_.size() > 4 ? pieces::RebuiltName(title_) : std::string());
+    sumsChecked_ = true;
 
-    // One read of every share gives each piece's digest and the whole file's.
+    // One read of every share gives each piece's digest and, with every piece
+    // there, the whole file's.
     const auto whole = runTime_.NewSha256();
+    bool everyPiece = true;
     std::vector<std::uint8_t> buffer;
     for (auto& piece : pieces_) {
+        const auto listed = listing.Pieces.find(piece.Index);
+        if (listed == listing.Pieces.end())
+            unlisted_.push_back(piece.Index);
+        if (piece.State != PieceState::Ok && piece.State != PieceState::Longer) {
+            everyPiece = false;
+            continue;
+        }
         const auto hasher = runTime_.NewSha256();
         sums::HashRange(*piece.File, 0, piece.Needed, {hasher.get(), whole.get()}, buffer);
-        const auto listed = digests.find(pieces::PieceNameFromHeader(title_, piece.Index));
-        if (listed != digests.end() && sums::Hex(hasher->Finish()) != listed->second)
+        if (listed != listing.Pieces.end() && sums::Hex(hasher->Finish()) != listed->second)
             piece.State = PieceState::Damaged;
     }
-    if (title_.size() > 4) {
-        const auto listed = digests.find(pieces::RebuiltName(title_));
-        wholeDiffers_ = listed != digests.end() && sums::Hex(whole->Finish()) != listed->second;
+    if (everyPiece) {
+        wholeUnlisted_ = !listing.Whole;
+        wholeDiffers_ = listing.Whole && sums::Hex(whole->Finish()) != *listing.Whole;
     }
 }
 
@@ -139,8 +150,20 @@ std::optional<SetProblem> SetReader::FirstProblem() const {
             break;
         }
     }
+    // A checksum file that does not describe the whole set cannot vouch for it.
+    if (!unlisted_.empty()) {
+        const std::string piece = pieces_[static_cast<std::size_t>(unlisted_.front() - 1)].Path;
+        return SetProblem{sumsPath_,
+                          "The checksum file " + sumsPath_ + " has no line for " + piece + ".",
+                          std::nullopt};
+    }
     try {
         const std::string rebuilt = pieces::RebuiltName(title_);
+        if (wholeUnlisted_)
+            return SetProblem{sumsPath_,
+                              "The checksum file " + sumsPath_ + " has no line for the file " +
+                                  rebuilt + ".",
+                              std::nullopt};
         if (wholeDiffers_)
             return SetProblem{sumsPath_,
                               "The pieces do not give the file " + rebuilt + " that " + sumsPath_ +

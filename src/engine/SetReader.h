@@ -80,11 +80,18 @@ class SetReader {
     std::vector<PieceReport>& Pieces() { return pieces_; }
     const std::vector<PieceReport>& Pieces() const { return pieces_; }
 
-    // Hashes every piece's share against NAME.tr.sha256 beside the header, where
-    // one stands, marking the damaged pieces. Every piece must be there in full.
+    // Hashes the share of every piece there in full against NAME.tr.sha256 beside
+    // the header, where one stands, marking the damaged pieces; a line is matched
+    // to its piece by the piece's number, whatever the set is called now.
     void CheckSums();
     const std::string& SumsPath() const { return sumsPath_; }
-    // The pieces give a whole that does not match the checksum file's source line.
+    // A checksum file stands beside the header and was read.
+    bool SumsChecked() const { return sumsChecked_; }
+    // The pieces the checksum file has no line for.
+    const std::vector<int>& Unlisted() const { return unlisted_; }
+    // With every piece there: the checksum file has no line for the whole file,
+    // or the pieces give a whole that does not match it.
+    bool WholeUnlisted() const { return wholeUnlisted_; }
     bool WholeDiffers() const { return wholeDiffers_; }
 
     // The first reason the set read so far cannot be built, in the order building
@@ -103,6 +110,9 @@ class SetReader {
     bool headerRead_ = false;
     std::vector<PieceReport> pieces_;
     std::string sumsPath_;
+    bool sumsChecked_ = false;
+    std::vector<int> unlisted_;
+    bool wholeUnlisted_ = false;
     bool wholeDiffers_ = false;
 };
 

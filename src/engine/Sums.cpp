@@ -94,6 +94,29 @@ std::map<std::string, std::string> Parse(std::string_view text) {
     return digests;
 }
 
+int PieceNumberOf(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || name.size() - dot < 4 || name.size() - dot > 6)
+        return 0;
+    const std::string_view tr = name.substr(dot + 1, 2), digits = name.substr(dot + 3);
+    if ((tr != "tr" && tr != "TR" && tr != "Tr" && tr != "tR") || digits[0] == '0' ||
+        !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); }))
+        return 0;
+    const int number = std::stoi(std::string(digits));
+    return number <= 255 ? number : 0;
+}
+
+Listing ListingOf(const std::map<std::string, std::string>& digests, std::string_view rebuiltName) {
+    Listing listing;
+    for (const auto& [name, digest] : digests) {
+        if (const int number = PieceNumberOf(name); number > 0)
+            listing.Pieces[number] = digest;
+        else if (!listing.Whole || name == rebuiltName)
+            listing.Whole = digest;
+    }
+    return listing;
+}
+
 void HashRange(platform::InputFile& file, std::int64_t offset, std::int64_t count,
                const std::vector<platform::Hasher*>& hashers, std::vector<std::uint8_t>& buffer) {
     constexpr std::size_t Chunk = 1 << 20;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,21 @@ std::string Line(const Digest& digest, std::string_view name);
 // The digests of a checksum file by name (lower-case hex). Lines that are not
 // checksum lines are passed over, as sha256sum passes them over.
 std::map<std::string, std::string> Parse(std::string_view text);
+
+// The piece number a listed name ends in, ".tr12" or ".TR12" giving 12; 0 for a
+// name that ends in none (the whole file's). A set renamed, or named in another
+// case on a disk that ignores it, keeps its numbers.
+int PieceNumberOf(std::string_view name);
+
+// A checksum file's lines by what they describe.
+struct Listing {
+    // Data pieces by number.
+    std::map<int, std::string> Pieces;
+    // The whole file's line: the one name without a piece number (that one, of
+    // several, which is rebuiltName).
+    std::optional<std::string> Whole;
+};
+Listing ListingOf(const std::map<std::string, std::string>& digests, std::string_view rebuiltName);
 
 // Feeds count bytes of the file, from offset, to every hasher, through a buffer of
 // bounded size. The file must hold them all.

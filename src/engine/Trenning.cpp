@@ -6,6 +6,7 @@
 #include "platform/RunTime.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -83,6 +84,32 @@ void RemoveStale(platform::RunTime& runTime, const std::string& folder,
         runTime.FlushFolder(folder);
 }
 
+// The piece count an old header at this name claims, or 0 where there is none to
+// believe; read before the header goes, so that its higher pieces can go too.
+int OldPieceCount(platform::RunTime& runTime, const std::string& header) {
+    if (runTime.Examine(header).Kind != EntryKind::Regular)
+        return 0;
+    std::array<std::uint8_t, pieces::HeaderLength> bytes{};
+    runTime.OpenInput(header)->ReadAt(0, bytes);
+    const auto old = pieces::DecodeHeader(bytes);
+    return old ? old->PieceCount : 0;
+}
+
+// A shorter set cut over a longer one: the old pieces above the new count would
+// outlive their set. Only regular files go.
+void RemoveHigherPieces(platform::RunTime& runTime, const RunState& state, int oldCount) {
+    bool removed = false;
+    for (int index = state.PieceCount + 1; index <= oldCount; ++index) {
+        const std::string piece = state.DestDir + pieces::PieceName(state.SrcTitle, index);
+        if (runTime.Examine(piece).Kind == EntryKind::Regular) {
+            runTime.RemoveFile(piece);
+            removed = true;
+        }
+    }
+    if (removed)
+        runTime.FlushFolder(state.DestDir);
+}
+
 // Writes the data pieces one by one, and their checksum lines when asked.
 class PieceWriter {
   public:
@@ -98,12 +125,19 @@ class PieceWriter {
         state_.BuffPos = std::int64_t{index - 1} * state_.PieceSize;
         state_.DestFile = state_.DestDir + pieces::PieceName(state_.SrcTitle, index);
         auto piece = context_.RunTime.CreateOutput(state_.DestFile, platform::Naming::ReplaceName);
-        context_.Buffers.CopyFileToFile(source_, state_.BuffPos + 1, *piece, 1, share);
         if (sums_ == Checksums::Write) {
+            // The checksums describe the very bytes written, read once: a source
+            // rewritten under the run cannot give pieces that its lines disown.
+            TransferBuffers& buffers = context_.Buffers;
+            buffers.MultiBuff.Prepare(static_cast<std::size_t>(share));
+            buffers.CopyFileToMultiBuff(source_, state_.BuffPos + 1, ReadExtent::Whole);
             const auto hasher = context_.RunTime.NewSha256();
-            sums::HashRange(source_, state_.BuffPos, share, {hasher.get(), whole_.get()},
-                            hashBuffer_);
+            for (auto* each : {hasher.get(), whole_.get()})
+                each->Add(buffers.MultiBuff.Bytes());
+            buffers.SaveMultiBuffToFile(*piece, 1);
             sumLines_ += sums::Line(hasher->Finish(), pieces::PieceName(state_.SrcTitle, index));
+        } else {
+            context_.Buffers.CopyFileToFile(source_, state_.BuffPos + 1, *piece, 1, share);
         }
         // The disk starts on this piece while the next one is cut.
         piece->StartFlush();
@@ -137,7 +171,6 @@ class PieceWriter {
     std::vector<std::unique_ptr<platform::OutputFile>> written_;
     std::unique_ptr<platform::Hasher> whole_;
     std::string sumLines_;
-    std::vector<std::uint8_t> hashBuffer_;
 };
 
 // The 10 bytes, written last: once every piece is on the disk, a run that stops
@@ -202,6 +235,7 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
         return Outcome::Refused(std::move(*refusal));
     const std::string header = state.DestDir + pieces::PieceName(state.SrcTitle, 0);
     const std::string sumsFile = state.DestDir + sums::SumsName(state.SrcTitle);
+    const int oldCount = OldPieceCount(runTime, header);
     RemoveStale(runTime, state.DestDir, {header, sumsFile});
 
     const int steps = fullPieces + 2;
@@ -221,6 +255,7 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
         throw changed();
 
     writer.Finish(sumsFile);
+    RemoveHigherPieces(runTime, state, oldCount);
     runTime.FlushFolder(state.DestDir);
     WriteHeader(context, state, header, pieces::SizeCodeOf(state.PieceSize));
     return Outcome::Finished();

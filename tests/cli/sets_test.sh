@@ -16,7 +16,9 @@ CASES=(
     "missing@rm data.tr2@1@missing@1@missing"
     "short@truncate -s 499000 data.tr2@1@short@1@short"
     "longer@printf tail >>data.tr2@0@longer@0@"
-    "damaged@printf X | dd of=data.tr2 bs=1 seek=1000 conv=notrunc status=none@0@ok@1@damaged"
+    "damaged@printf X | dd of=data.tr2 bs=1 seek=1000 conv=notrunc status=none@1@damaged@1@damaged"
+    "damaged_after_a_rename@sed -i 's/  data/  report-v1/' data.tr.sha256; printf X | dd of=data.tr2 bs=1 seek=1000 conv=notrunc status=none@1@damaged@1@damaged"
+    "unlisted@sed -i '/data.tr2\$/d' data.tr.sha256@1@ok@1@"
     "damaged_without_sums@printf X | dd of=data.tr2 bs=1 seek=1000 conv=notrunc status=none; rm data.tr.sha256@0@ok@0@"
     "bad_header@printf '\\x03\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x09' >data.tr0@1@@1@"
 )

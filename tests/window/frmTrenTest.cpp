@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <tuple>
 
 namespace tren::test {
@@ -88,6 +89,25 @@ TEST_F(FormTest, EverySizeBuildsBackAndIsChosenAgain) {
         EXPECT_EQ(ui.combo.ListIndex(), size);
         EXPECT_EQ(ui.form.State().PieceSize, PieceSizes[size]);
     }
+}
+
+// A shorter set over a longer one of the same name takes the old higher pieces
+// with it, files only.
+TEST_F(FormTest, AShorterSetLeavesNoneOfTheOldPieces) {
+    const std::string source = Source("data.bin", 5 * 500000 + 1);
+    ui.SelectSize(Size500K);
+    ui.Tren(source, {out.Path()});
+    ASSERT_EQ(Count(out.Path()), 7);
+    fs::remove(out / "data.bin.tr5");
+    fs::create_directory(out / "data.bin.tr5");
+    ui.SelectSize(Size144M);
+    ui.Tren(source, {out.Path()});
+    ASSERT_EQ(ui.LastLine(), "Finish Trening successfully");
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out.Path()))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"data.bin.tr0", "data.bin.tr1", "data.bin.tr2",
+                                            "data.bin.tr5"}));
 }
 
 // A set of three 500K pieces with a last piece of 1000 bytes, beside its source.
