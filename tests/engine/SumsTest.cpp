@@ -33,5 +33,24 @@ TEST(Sums, ReadsBinaryModeAndUpperCaseAndPassesOverTheRest) {
     EXPECT_EQ(SumsNameFromHeader("x.zip.tr0"), "x.zip.tr.sha256");
 }
 
+// A renamed set keeps its numbers; anything else is the whole file's line.
+TEST(Sums, ALineBelongsToThePieceItsNameNumbers) {
+    const std::pair<const char*, int> names[] = {
+        {"report.doc.tr12", 12},
+        {"report-v1.doc.TR3", 3},
+        {"x.tr255", 255},
+        {"x.tr256", 0},
+        {"x.tr0", 0},
+        {"x.tr01", 0},
+        {"x.tr", 0},
+        {"report.doc", 0},
+    };
+    for (const auto& [name, number] : names)
+        EXPECT_EQ(PieceNumberOf(name), number) << name;
+    const Listing listing = ListingOf({{"old.tr1", "1"}, {"old", "w"}, {"new", "n"}}, "new");
+    EXPECT_EQ(listing.Pieces, (std::map<int, std::string>{{1, "1"}}));
+    EXPECT_EQ(listing.Whole, "n");
+}
+
 } // namespace
 } // namespace tren::sums
