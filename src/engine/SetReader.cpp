@@ -88,7 +88,10 @@ void SetReader::OpenPieces() {
 void SetReader::CheckSums() {
     sumsChecked_ = wholeUnlisted_ = wholeDiffers_ = false;
     unlisted_.clear();
-    if (!header_)
+    // A checksum file whose name cannot exist in the folder is not there.
+    if (!header_ ||
+        platform::FileNameOf(sumsPath_).size() >
+            runTime_.MaxNameLength(folder_.empty() ? runTime_.CurrentDirectory() : folder_))
         return;
     if (runTime_.Examine(sumsPath_).TargetKind == platform::EntryKind::Missing)
         return;

@@ -48,7 +48,8 @@ std::optional<Message> CheckPieceNames(platform::RunTime& runTime, const RunStat
         if (name.size() > limit)
             return NameTooLong(TrenningError, state.DestDir + name, name.size(), limit);
     // An old checksum file is looked at even when none is written: it is removed.
-    if (sums == Checksums::Skip)
+    // One whose name cannot exist in this folder is not there.
+    if (sums == Checksums::Skip && sums::SumsName(state.SrcTitle).size() <= limit)
         names.push_back(sums::SumsName(state.SrcTitle));
     for (const auto& name : names) {
         const std::string piece = state.DestDir + name;
@@ -236,7 +237,10 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
     const std::string header = state.DestDir + pieces::PieceName(state.SrcTitle, 0);
     const std::string sumsFile = state.DestDir + sums::SumsName(state.SrcTitle);
     const int oldCount = OldPieceCount(runTime, header);
-    RemoveStale(runTime, state.DestDir, {header, sumsFile});
+    std::vector<std::string> stale{header};
+    if (sums::SumsName(state.SrcTitle).size() <= runTime.MaxNameLength(state.DestDir))
+        stale.push_back(sumsFile);
+    RemoveStale(runTime, state.DestDir, stale);
 
     const int steps = fullPieces + 2;
     context.Sink.ProgressMax(steps);

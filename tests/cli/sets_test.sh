@@ -52,4 +52,10 @@ d=$ROOT/bytes && name=$(printf 'caf\xe9') && mkdir -p "$d" && cp "$ROOT/src" "$d
 (cd "$d" && "$CLI" tren "$name" --size 500K >/dev/null) && "$CLI" info --json "$d/$name.tr0" >"$d.json"
 [[ $(jq -c .nameBytes "$d.json") == "[99,97,102,233]" && $(jq -r .name "$d.json") == "caf"$'\xc3\xa9' ]]
 check "a name that is not UTF-8 keeps its bytes" $? "$(cat "$d.json")"
+
+# A name whose pieces fit but whose checksum file could not: that file is simply absent.
+d=$ROOT/long && name=$(printf 'n%.0s' {1..249}) && mkdir -p "$d/out" && cp "$ROOT/src" "$d/$name"
+"$CLI" tren "$d/$name" --size 500K --out "$d" >/dev/null 2>"$ERR" && "$CLI" verify "$d/$name.tr0" >"$OUT" 2>>"$ERR" &&
+    "$CLI" build "$d/$name.tr0" --out "$d/out" >/dev/null 2>>"$ERR" && cmp -s "$d/out/$name" "$ROOT/src"
+check "a 249-byte name cuts, verifies on lengths and builds without a checksum file" $? "$(cat "$OUT" "$ERR")"
 finish
