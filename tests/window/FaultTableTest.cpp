@@ -23,7 +23,8 @@ struct Way {
     std::string name;
     Road road;
     decltype(FaultyCalls::FailWith) error;
-    bool sums = false; // with a checksum file written and checked
+    bool sums = false;     // with a checksum file written and checked
+    bool relative = false; // the header built by a name relative to the current directory
 };
 
 Files In(const std::string& folder) {
@@ -102,7 +103,14 @@ class FaultTableTest : public testing::TestWithParam<Way> {
         const Files setBefore = In(set);
         ScriptedForm ui;
         Prepare(ui, failAt);
-        ui.Build(set + "/data.tr0", {out});
+        if (GetParam().relative) {
+            const fs::path before = fs::current_path();
+            fs::current_path(set);
+            ui.Build("data.tr0", {out});
+            fs::current_path(before);
+        } else {
+            ui.Build(set + "/data.tr0", {out});
+        }
         const std::string at = At(ui, failAt);
 
         EXPECT_EQ(In(set), setBefore) << at;
@@ -137,7 +145,7 @@ TEST_P(FaultTableTest, BuildLosesNothingWhicheverCallFails) {
 }
 
 // Each road this system has, with a full disk and with an I/O error; and the
-// checksum file on the first.
+// checksum file on the first, with the header named from the current directory.
 std::vector<Way> Ways() {
     std::vector<Way> ways;
     for (const Road road : Roads) {
@@ -145,7 +153,7 @@ std::vector<Way> Ways() {
         ways.push_back({name + "_disk_full", road, DiskFullError});
         ways.push_back({name + "_io_error", road, IoError});
     }
-    ways.push_back({"checksums_io_error", Roads[0], IoError, true});
+    ways.push_back({"checksums_io_error", Roads[0], IoError, true, true});
     return ways;
 }
 
