@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -174,6 +175,25 @@ std::string ResolveLinks(SystemCalls& sys, std::string path) {
     Fail(error, operation, path);
 }
 
+// Holds back the signals that remove hidden names from the moment a name is made
+// until it is registered for removal: a stop in between would leave it behind.
+class StopSignalsHeld {
+  public:
+    StopSignalsHeld() {
+        sigset_t stops;
+        sigemptyset(&stops);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&stops, signal);
+        ::pthread_sigmask(SIG_BLOCK, &stops, &before_);
+    }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+    ~StopSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+
+  private:
+    sigset_t before_;
+};
+
 class PosixInputFile final : public InputFile {
   public:
     PosixInputFile(SystemCalls& sys, std::string path, int fd, FileId id)
@@ -322,6 +342,7 @@ class PosixOutputFile final : public OutputFile {
                 Fail(errno, Writing, path_);
             for (int attempt = 0;; ++attempt) {
                 const std::string name = TemporaryName(target_);
+                const StopSignalsHeld held;
                 if (sys_.LinkAt(file_.fd(), name.c_str()) == 0) {
                     // Named now: removed on interruption and by the destructor
                     // until it is renamed.
@@ -500,6 +521,7 @@ std::unique_ptr<OutputFile> PosixRunTime::CreateOutput(const std::string& path, 
 
     const std::string folder = FolderToOpen(target);
     std::string temporary;
+    const StopSignalsHeld held;
     int fd = OpenRetrying(sys_, folder.c_str(), O_TMPFILE | O_WRONLY);
     // Where the file system has no unnamed files (vfat), a hidden name stands in.
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
