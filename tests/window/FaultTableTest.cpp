@@ -144,14 +144,15 @@ TEST_P(FaultTableTest, BuildLosesNothingWhicheverCallFails) {
     std::cout << "build, " << GetParam().name << ": " << calls << " faults injected\n";
 }
 
-// Each road this system has, with a full disk and with an I/O error; and the
-// checksum file on the first, with the header named from the current directory.
+// Each road this system has, with a full disk (the header named by its full path)
+// and with an I/O error (the header named from the current directory); and the
+// checksum file on the first.
 std::vector<Way> Ways() {
     std::vector<Way> ways;
     for (const Road road : Roads) {
         const std::string name = road == Road::Kernel ? "kernel_copy" : "buffer_and_hidden_names";
         ways.push_back({name + "_disk_full", road, DiskFullError});
-        ways.push_back({name + "_io_error", road, IoError});
+        ways.push_back({name + "_io_error", road, IoError, false, true});
     }
     ways.push_back({"checksums_io_error", Roads[0], IoError, true, true});
     return ways;
