@@ -42,7 +42,8 @@ class InputFile {
 
 // A new file that takes its name only once it is complete, so that no one ever
 // sees it half written under that name; until then it has no name, or a hidden
-// temporary one. Destroying it before Publish removes it.
+// temporary one. Destroying it before Publish removes it. Whichever of Flush and
+// Publish comes second closes it, and a failing close is a failure of the file.
 class OutputFile {
   public:
     virtual ~OutputFile() = default;
@@ -145,6 +146,9 @@ class RunTime : public EntryLookup {
     // caller), without a trailing separator.
     virtual std::string DefaultFolder() = 0;
     virtual std::string CurrentDirectory() = 0;
+    // The absolute, lexically normalised form of path, taken from the current
+    // directory where it is relative; links are not followed.
+    virtual std::string FullPath(const std::string& path) = 0;
 };
 
 } // namespace tren::platform

@@ -34,7 +34,8 @@ class RunTimeError : public std::exception {
 
     ErrorCode Code() const noexcept { return code_; }
     const std::string& Path() const noexcept { return path_; }
-    // "Cannot read /media/a/report.doc.tr2: File not found (No such file or directory)"
+    // "Cannot read /media/a/report.doc.tr2: Path not found (Not a directory)": the
+    // system's own words in brackets, left out where they only repeat the code's text.
     const std::string& Description() const noexcept { return description_; }
     const char* what() const noexcept override { return description_.c_str(); }
 

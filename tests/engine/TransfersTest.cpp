@@ -14,13 +14,13 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Both roads the bytes take, in the kernel and through MultiBuff, give the same.
-class TransfersTest : public testing::TestWithParam<bool> {};
+// Every road the bytes take on this system gives the same.
+class TransfersTest : public testing::TestWithParam<test::Road> {};
 
 TEST_P(TransfersTest, MovesRangesToTheirOffsetsAndNeverPassesOnBytesNotRead) {
     test::TempFolder folder;
     test::FaultyCalls calls;
-    calls.KernelCopy = GetParam();
+    test::TakeRoad(calls, GetParam());
     test::SystemRunTime runTime{calls};
     TransferBuffers buffers;
     // A read past the end fails, or leaves zeros: never what the buffer held before.
@@ -63,8 +63,10 @@ TEST_P(TransfersTest, MovesRangesToTheirOffsetsAndNeverPassesOnBytesNotRead) {
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 100, written.begin() + 40000));
 }
 
-INSTANTIATE_TEST_SUITE_P(Roads, TransfersTest, testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "kernel" : "buffer"; });
+INSTANTIATE_TEST_SUITE_P(Roads, TransfersTest, testing::ValuesIn(test::Roads),
+                         [](const auto& info) {
+                             return info.param == test::Road::Kernel ? "kernel" : "buffer";
+                         });
 
 } // namespace
 } // namespace tren

@@ -44,6 +44,7 @@ class ForwardingRunTime final : public platform::RunTime {
     std::string HomeFolder() override { return inner_.HomeFolder(); }
     std::string DefaultFolder() override { return Default ? *Default : inner_.DefaultFolder(); }
     std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
+    std::string FullPath(const std::string& path) override { return inner_.FullPath(path); }
 
   private:
     platform::RunTime& inner_;

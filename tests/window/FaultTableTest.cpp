@@ -7,6 +7,8 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <string>
+#include <vector>
 
 // Every system call of a clean run made to fail in turn, with a full disk and with an I/O
 // error: nothing may be lost or left behind, and the list must say truthfully whether it finished.
@@ -17,11 +19,12 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using Files = std::map<std::string, Bytes>; // by name
 
-struct Road {
-    const char* name;
-    bool kernel; // in-kernel copies and unnamed files, or MultiBuff and hidden names
+struct Way {
+    std::string name;
+    Road road;
     decltype(FaultyCalls::FailWith) error;
-    bool sums = false; // with a checksum file written and checked
+    bool sums = false;     // with a checksum file written and checked
+    bool relative = false; // the header built by a name relative to the current directory
 };
 
 Files In(const std::string& folder) {
@@ -31,7 +34,7 @@ Files In(const std::string& folder) {
     return files;
 }
 
-class FaultTableTest : public testing::TestWithParam<Road> {
+class FaultTableTest : public testing::TestWithParam<Way> {
   protected:
     TempFolder root;
     // A (the stale set already there) and B (what is cut now) share one name.
@@ -40,7 +43,7 @@ class FaultTableTest : public testing::TestWithParam<Road> {
 
     // The road's calls, call failAt failing (0: none); ui.calls.Made then counts them.
     void Prepare(ScriptedForm& ui, long failAt) const {
-        ui.calls.KernelCopy = ui.calls.UnnamedFiles = GetParam().kernel;
+        TakeRoad(ui.calls, GetParam().road);
         ui.calls.FailWith = GetParam().error;
         ui.calls.FailAt = failAt;
         ui.calls.Made.clear();
@@ -100,7 +103,14 @@ class FaultTableTest : public testing::TestWithParam<Road> {
         const Files setBefore = In(set);
         ScriptedForm ui;
         Prepare(ui, failAt);
-        ui.Build(set + "/data.tr0", {out});
+        if (GetParam().relative) {
+            const fs::path before = fs::current_path();
+            fs::current_path(set);
+            ui.Build("data.tr0", {out});
+            fs::current_path(before);
+        } else {
+            ui.Build(set + "/data.tr0", {out});
+        }
         const std::string at = At(ui, failAt);
 
         EXPECT_EQ(In(set), setBefore) << at;
@@ -134,20 +144,22 @@ TEST_P(FaultTableTest, BuildLosesNothingWhicheverCallFails) {
     std::cout << "build, " << GetParam().name << ": " << calls << " faults injected\n";
 }
 
-#ifdef _WIN32
-// Every file goes through MultiBuff and a hidden name here.
-const Road roads[] = {{"disk_full", false, DiskFullError},
-                      {"io_error", false, IoError},
-                      {"checksums_io_error", false, IoError, true}};
-#else
-const Road roads[] = {{"kernel_copy_disk_full", true, DiskFullError},
-                      {"kernel_copy_io_error", true, IoError},
-                      {"buffer_and_hidden_names_disk_full", false, DiskFullError},
-                      {"buffer_and_hidden_names_io_error", false, IoError},
-                      {"checksums_io_error", true, IoError, true}};
-#endif
-INSTANTIATE_TEST_SUITE_P(Roads, FaultTableTest, testing::ValuesIn(roads),
-                         [](const auto& info) { return std::string(info.param.name); });
+// Each road this system has, with a full disk (the header named by its full path)
+// and with an I/O error (the header named from the current directory); and the
+// checksum file on the first.
+std::vector<Way> Ways() {
+    std::vector<Way> ways;
+    for (const Road road : Roads) {
+        const std::string name = road == Road::Kernel ? "kernel_copy" : "buffer_and_hidden_names";
+        ways.push_back({name + "_disk_full", road, DiskFullError});
+        ways.push_back({name + "_io_error", road, IoError, false, true});
+    }
+    ways.push_back({"checksums_io_error", Roads[0], IoError, true, true});
+    return ways;
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, FaultTableTest, testing::ValuesIn(Ways()),
+                         [](const auto& info) { return info.param.name; });
 
 } // namespace
 } // namespace tren::test

@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -37,6 +39,8 @@ ErrorCode CodeOfErrno(int error) {
         return ErrorCode::PathFileAccess;
     case EIO:
         return ErrorCode::DeviceIo;
+    case ENAMETOOLONG:
+        return ErrorCode::BadFileName;
     case ENOMEM:
         return ErrorCode::OutOfMemory;
     default:
@@ -49,8 +53,22 @@ namespace {
 constexpr const char* Reading = "Cannot read";
 constexpr const char* Writing = "Cannot write";
 
+// The system's words for an error, or none where they only say again what the
+// code's own text says ("Disk full (No space left on device)").
+std::string ReasonFor(int error) {
+    switch (error) {
+    case ENOENT:
+    case EACCES:
+    case EPERM:
+    case ENOSPC:
+        return {};
+    default:
+        return std::strerror(error);
+    }
+}
+
 [[noreturn]] void Fail(int error, const char* operation, const std::string& path) {
-    throw RunTimeError(CodeOfErrno(error), operation, path, std::strerror(error));
+    throw RunTimeError(CodeOfErrno(error), operation, path, ReasonFor(error));
 }
 
 [[noreturn]] void NotRegular(const char* operation, const std::string& path, mode_t mode) {
@@ -76,7 +94,12 @@ class Descriptor {
     int Release() noexcept { return std::exchange(fd_, -1); }
     bool Close() {
         const int fd = std::exchange(fd_, -1);
-        return sys_.Close(fd) == 0 || errno == EINTR;
+        return fd < 0 || sys_.Close(fd) == 0 || errno == EINTR;
+    }
+    // On the write path: a failing close is a failure of the file named.
+    void Close(const char* operation, const std::string& named) {
+        if (!Close())
+            Fail(errno, operation, named);
     }
 
   private:
@@ -105,6 +128,7 @@ void FlushFolderOf(SystemCalls& sys, const std::string& folder, const std::strin
     // A file system that cannot flush a folder says EINVAL: nothing waits.
     if (sys.FSync(dir.fd()) != 0 && errno != EINVAL)
         Fail(errno, Writing, named);
+    dir.Close(Writing, named);
 }
 
 EntryKind KindOf(mode_t mode) {
@@ -138,6 +162,37 @@ std::string ResolveLinks(SystemCalls& sys, std::string path) {
     }
     Fail(ELOOP, "Cannot follow the link", path);
 }
+
+// A name that is not there is "Path not found" where its folder is not there
+// either, as on Windows, and "File not found" where only the file is missing.
+[[noreturn]] void FailNaming(SystemCalls& sys, int error, const char* operation,
+                             const std::string& path) {
+    if (error == ENOENT && !FolderOf(path).empty()) {
+        struct stat st {};
+        if (sys.Stat(FolderOf(path).c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
+            throw RunTimeError(ErrorCode::PathNotFound, operation, path);
+    }
+    Fail(error, operation, path);
+}
+
+// Holds back the signals that remove hidden names from the moment a name is made
+// until it is registered for removal: a stop in between would leave it behind.
+class StopSignalsHeld {
+  public:
+    StopSignalsHeld() {
+        sigset_t stops;
+        sigemptyset(&stops);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&stops, signal);
+        ::pthread_sigmask(SIG_BLOCK, &stops, &before_);
+    }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+    ~StopSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+
+  private:
+    sigset_t before_;
+};
 
 class PosixInputFile final : public InputFile {
   public:
@@ -201,6 +256,7 @@ class PosixOutputFile final : public OutputFile {
     const std::string& Path() const override { return path_; }
 
     void WriteAt(std::int64_t offset, std::span<const std::uint8_t> from) override {
+        flushed_ = false;
         std::size_t done = 0;
         while (done < from.size()) {
             const ssize_t n =
@@ -222,6 +278,7 @@ class PosixOutputFile final : public OutputFile {
         auto* input = dynamic_cast<PosixInputFile*>(&from);
         if (input == nullptr)
             return -1;
+        flushed_ = false;
         off_t in = fromOffset;
         off_t out = toOffset;
         std::int64_t done = 0;
@@ -248,22 +305,28 @@ class PosixOutputFile final : public OutputFile {
     }
 
     void StartFlush() override {
+        if (closed_)
+            return;
         if (sys_.SyncFileRange(file_.fd()) != 0 && errno != EINVAL && errno != ESPIPE &&
             errno != ENOSYS && errno != EINTR)
             Fail(errno, Writing, path_);
     }
 
     void Flush() override {
+        if (closed_)
+            return;
         // A device or file system that cannot be flushed says EINVAL: nothing waits.
         if (sys_.FDataSync(file_.fd()) != 0 && errno != EINVAL && errno != EROFS)
             Fail(errno, Writing, path_);
+        flushed_ = true;
+        if (published_)
+            Close();
     }
 
     void Publish() override {
         if (inPlace_) {
             published_ = true;
-            if (!file_.Close())
-                Fail(errno, Writing, path_);
+            Close();
             return;
         }
         if (temporary_.empty()) {
@@ -271,12 +334,15 @@ class PosixOutputFile final : public OutputFile {
             // through a hidden name, since only rename replaces.
             if (sys_.LinkAt(file_.fd(), target_.c_str()) == 0) {
                 published_ = true;
+                if (flushed_)
+                    Close();
                 return;
             }
             if (errno != EEXIST)
                 Fail(errno, Writing, path_);
             for (int attempt = 0;; ++attempt) {
                 const std::string name = TemporaryName(target_);
+                const StopSignalsHeld held;
                 if (sys_.LinkAt(file_.fd(), name.c_str()) == 0) {
                     // Named now: removed on interruption and by the destructor
                     // until it is renamed.
@@ -288,6 +354,10 @@ class PosixOutputFile final : public OutputFile {
                     Fail(errno, Writing, path_);
             }
         }
+        // A file already on the disk is closed before it takes the name, so that
+        // a failing close leaves the name as it was.
+        if (flushed_)
+            Close();
         if (sys_.Rename(temporary_.c_str(), target_.c_str()) != 0)
             Fail(errno, Writing, path_);
         published_ = true;
@@ -300,6 +370,13 @@ class PosixOutputFile final : public OutputFile {
     }
 
   private:
+    // Whichever of Flush and Publish comes second closes the file, and a failing
+    // close fails it: that is where a lost write can show.
+    void Close() {
+        closed_ = true;
+        file_.Close(Writing, path_);
+    }
+
     SystemCalls& sys_;
     std::string path_;
     std::string target_;
@@ -307,6 +384,8 @@ class PosixOutputFile final : public OutputFile {
     std::string temporary_;
     bool inPlace_;
     bool published_ = false;
+    bool flushed_ = false;
+    bool closed_ = false;
     std::unique_ptr<RemovalOnInterrupt> removal_;
 };
 
@@ -325,7 +404,7 @@ std::int64_t PosixRunTime::FileLength(const std::string& path) {
     if (sys_.Stat(path.c_str(), &st) != 0)
         Fail(errno, "Cannot measure", path);
     if (S_ISDIR(st.st_mode))
-        Fail(EISDIR, "Cannot measure", path);
+        NotRegular("Cannot measure", path, st.st_mode);
     return st.st_size;
 }
 
@@ -376,6 +455,9 @@ std::size_t PosixRunTime::MaxNameLength(const std::string& folder) {
         Fail(errno, "Cannot open the folder", folder);
     errno = 0;
     const long limit = sys_.FPathConf(dir.fd(), _PC_NAME_MAX);
+    // No limit at all leaves errno alone; EINVAL is a file system that does not say.
+    if (limit < 0 && errno != 0 && errno != EINVAL)
+        Fail(errno, "Cannot open the folder", folder);
     return static_cast<std::size_t>(limit > 0 ? std::min(limit, Longest) : Longest);
 }
 
@@ -399,7 +481,7 @@ std::unique_ptr<InputFile> PosixRunTime::OpenInput(const std::string& path) {
     // Not blocking: a pipe standing at the name must be refused, not waited on.
     const int fd = OpenRetrying(sys_, path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        Fail(errno, Reading, path);
+        FailNaming(sys_, errno, Reading, path);
     Descriptor file(sys_, fd);
     struct stat st {};
     if (sys_.FStat(fd, &st) != 0)
@@ -421,6 +503,7 @@ std::unique_ptr<OutputFile> PosixRunTime::CreateOutput(const std::string& path, 
             Descriptor probe(sys_, OpenRetrying(sys_, target.c_str(), O_WRONLY | O_NONBLOCK));
             if (probe.fd() < 0)
                 Fail(errno, Writing, path);
+            probe.Close(Writing, path);
             replaces = true;
         } else if ((S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) &&
                    naming == Naming::ReplaceLinkTarget) {
@@ -438,6 +521,7 @@ std::unique_ptr<OutputFile> PosixRunTime::CreateOutput(const std::string& path, 
 
     const std::string folder = FolderToOpen(target);
     std::string temporary;
+    const StopSignalsHeld held;
     int fd = OpenRetrying(sys_, folder.c_str(), O_TMPFILE | O_WRONLY);
     // Where the file system has no unnamed files (vfat), a hidden name stands in.
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
@@ -449,7 +533,7 @@ std::unique_ptr<OutputFile> PosixRunTime::CreateOutput(const std::string& path, 
         }
     }
     if (fd < 0)
-        Fail(errno, Writing, path);
+        FailNaming(sys_, errno, Writing, path);
     auto output = std::make_unique<PosixOutputFile>(sys_, path, target, fd, temporary, false);
     // A new file has the usual mode (0666 less the umask); one that is replaced
     // keeps its own.
@@ -511,12 +595,22 @@ std::string PosixRunTime::DefaultFolder() {
 
 std::string PosixRunTime::CurrentDirectory() {
     std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    while (sys_.GetCwd(buffer.data(), buffer.size()) == nullptr) {
         if (errno != ERANGE)
             Fail(errno, "Cannot read the current directory", {});
         buffer.resize(buffer.size() * 2);
     }
     return buffer.data();
+}
+
+std::string PosixRunTime::FullPath(const std::string& path) {
+    if (path.empty())
+        throw RunTimeError(ErrorCode::InvalidArgument, "Cannot find the full path of", path,
+                           "no name given");
+    std::filesystem::path full(path);
+    if (!full.is_absolute())
+        full = std::filesystem::path(CurrentDirectory()) / full;
+    return full.lexically_normal().string();
 }
 
 } // namespace tren::platform

@@ -30,6 +30,7 @@ class PosixRunTime final : public RunTime {
     // ~/TEMP
     std::string DefaultFolder() override;
     std::string CurrentDirectory() override;
+    std::string FullPath(const std::string& path) override;
 
   private:
     SystemCalls& sys_;

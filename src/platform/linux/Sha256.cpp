@@ -2,6 +2,7 @@
 
 #include "platform/RunTimeError.h"
 
+#include <openssl/err.h>
 #include <openssl/evp.h>
 
 namespace tren::platform {
@@ -33,7 +34,10 @@ class OpenSslSha256 final : public Hasher {
 
   private:
     [[noreturn]] static void Fail() {
-        throw RunTimeError(ErrorCode::OutOfMemory, "Cannot compute a checksum", {}, "libcrypto");
+        char reason[256] = "libcrypto";
+        if (const unsigned long error = ERR_get_error(); error != 0)
+            ERR_error_string_n(error, reason, sizeof reason);
+        throw RunTimeError(ErrorCode::OutOfMemory, "Cannot compute a checksum", {}, reason);
     }
 
     EVP_MD_CTX* context_;

@@ -79,6 +79,10 @@ ssize_t SystemCalls::ReadLink(const char* path, char* buffer, size_t size) {
     return ::readlink(path, buffer, size);
 }
 
+char* SystemCalls::GetCwd(char* buffer, size_t size) {
+    return ::getcwd(buffer, size);
+}
+
 SystemCalls& RealSystemCalls() {
     static SystemCalls calls;
     return calls;

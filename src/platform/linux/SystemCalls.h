@@ -32,6 +32,7 @@ class SystemCalls {
     virtual int Flock(int fd, int operation);
     virtual long FPathConf(int fd, int name);
     virtual ssize_t ReadLink(const char* path, char* buffer, size_t size);
+    virtual char* GetCwd(char* buffer, size_t size);
 };
 
 // The calls as the system makes them.

@@ -18,7 +18,7 @@ bool Succeeded(NTSTATUS status) {
 }
 
 [[noreturn]] void Fail(const char* what) {
-    throw RunTimeError(ErrorCode::OutOfMemory, "Cannot compute a SHA-256", {}, what);
+    throw RunTimeError(ErrorCode::OutOfMemory, "Cannot compute a checksum", {}, what);
 }
 
 BCRYPT_ALG_HANDLE Algorithm() {

@@ -45,6 +45,59 @@ BOOL Win32Calls::CreateDirectoryA(const char* path) {
     return ::CreateDirectoryA(path, nullptr);
 }
 
+BOOL Win32Calls::GetFileAttributesExA(const char* path, WIN32_FILE_ATTRIBUTE_DATA* data) {
+    return ::GetFileAttributesExA(path, GetFileExInfoStandard, data);
+}
+
+BOOL Win32Calls::GetFileSizeEx(HANDLE file, LARGE_INTEGER* size) {
+    return ::GetFileSizeEx(file, size);
+}
+
+DWORD Win32Calls::GetFileType(HANDLE file) {
+    ::SetLastError(NO_ERROR);
+    return ::GetFileType(file);
+}
+
+DWORD Win32Calls::GetFinalPathNameByHandleA(HANDLE file, char* buffer, DWORD size) {
+    return ::GetFinalPathNameByHandleA(file, buffer, size, 0);
+}
+
+HANDLE Win32Calls::FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* found) {
+    return ::FindFirstFileA(pattern, found);
+}
+
+BOOL Win32Calls::FindNextFileA(HANDLE search, WIN32_FIND_DATAA* found) {
+    return ::FindNextFileA(search, found);
+}
+
+BOOL Win32Calls::FindClose(HANDLE search) {
+    return ::FindClose(search);
+}
+
+DWORD Win32Calls::GetFullPathNameA(const char* path, DWORD size, char* buffer) {
+    return ::GetFullPathNameA(path, size, buffer, nullptr);
+}
+
+DWORD Win32Calls::GetCurrentDirectoryA(DWORD size, char* buffer) {
+    return ::GetCurrentDirectoryA(size, buffer);
+}
+
+DWORD Win32Calls::GetModuleFileNameA(char* buffer, DWORD size) {
+    return ::GetModuleFileNameA(nullptr, buffer, size);
+}
+
+DWORD Win32Calls::GetTempPathA(DWORD size, char* buffer) {
+    return ::GetTempPathA(size, buffer);
+}
+
+BOOL Win32Calls::LockFileEx(HANDLE file, DWORD flags, DWORD length, OVERLAPPED* at) {
+    return ::LockFileEx(file, flags, 0, length, 0, at);
+}
+
+BOOL Win32Calls::UnlockFileEx(HANDLE file, DWORD length, OVERLAPPED* at) {
+    return ::UnlockFileEx(file, 0, length, 0, at);
+}
+
 Win32Calls& RealWin32Calls() {
     static Win32Calls calls;
     return calls;

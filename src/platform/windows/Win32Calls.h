@@ -25,6 +25,22 @@ class Win32Calls {
                                             DWORD size);
     virtual BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
     virtual BOOL CreateDirectoryA(const char* path);
+    virtual BOOL GetFileAttributesExA(const char* path, WIN32_FILE_ATTRIBUTE_DATA* data);
+    virtual BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
+    // Clears the last error first, so that FILE_TYPE_UNKNOWN tells a failure (last
+    // error set) from a file of no known type (NO_ERROR).
+    virtual DWORD GetFileType(HANDLE file);
+    virtual DWORD GetFinalPathNameByHandleA(HANDLE file, char* buffer, DWORD size);
+    virtual HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* found);
+    virtual BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* found);
+    virtual BOOL FindClose(HANDLE search);
+    virtual DWORD GetFullPathNameA(const char* path, DWORD size, char* buffer);
+    virtual DWORD GetCurrentDirectoryA(DWORD size, char* buffer);
+    virtual DWORD GetModuleFileNameA(char* buffer, DWORD size);
+    virtual DWORD GetTempPathA(DWORD size, char* buffer);
+    // Byte-range locks from offset 0, waiting until granted.
+    virtual BOOL LockFileEx(HANDLE file, DWORD flags, DWORD length, OVERLAPPED* at);
+    virtual BOOL UnlockFileEx(HANDLE file, DWORD length, OVERLAPPED* at);
 };
 
 // The calls as the system makes them.

@@ -8,6 +8,8 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -33,6 +35,7 @@ ErrorCode CodeOfWin32Error(DWORD error) {
         return ErrorCode::DeviceIo;
     case ERROR_FILENAME_EXCED_RANGE:
     case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
         return ErrorCode::BadFileName;
     default:
         return ErrorCode::PathFileAccess;
@@ -59,8 +62,23 @@ constexpr const char* Reading = "Cannot read";
 constexpr const char* Writing = "Cannot write";
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// The system's words for an error, or none where they only say again what the
+// code's own text says ("Disk full (There is not enough space on the disk)").
+std::string ReasonFor(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return {};
+    default:
+        return SystemMessage(error);
+    }
+}
+
 [[noreturn]] void Fail(DWORD error, const char* operation, const std::string& path) {
-    throw RunTimeError(CodeOfWin32Error(error), operation, path, SystemMessage(error));
+    throw RunTimeError(CodeOfWin32Error(error), operation, path, ReasonFor(error));
 }
 
 [[noreturn]] void FailLast(const char* operation, const std::string& path) {
@@ -91,6 +109,11 @@ class Handle {
         const HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
         return sys_.CloseHandle(handle) != FALSE;
     }
+    // On the write path: a failing close is a failure of the file named.
+    void Close(const char* operation, const std::string& named) {
+        if (!Close())
+            FailLast(operation, named);
+    }
 
   private:
     Win32Calls& sys_;
@@ -117,30 +140,52 @@ HANDLE OpenToLook(Win32Calls& sys, const std::string& path, bool followLinks) {
                                (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT));
 }
 
-EntryKind KindOf(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info) {
+// Whether an open handle is a file or folder on a disk, rather than a device
+// (NUL, CON, COM1) or a pipe.
+bool OnDisk(Win32Calls& sys, HANDLE file, const char* operation, const std::string& path) {
+    const DWORD type = sys.GetFileType(file);
+    if (type == FILE_TYPE_UNKNOWN && ::GetLastError() != NO_ERROR)
+        FailLast(operation, path);
+    return type == FILE_TYPE_DISK;
+}
+
+// The kind of something on a disk.
+EntryKind KindOf(const BY_HANDLE_FILE_INFORMATION& info) {
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
         return EntryKind::Link;
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return EntryKind::Folder;
-    return ::GetFileType(file) == FILE_TYPE_DISK ? EntryKind::Regular : EntryKind::Other;
+    return EntryKind::Regular;
 }
 
-// Kind and identity of what path names; Missing when nothing is there.
-std::pair<EntryKind, FileId> Look(Win32Calls& sys, const std::string& path, bool followLinks) {
+// Kind and identity of what path names; Missing when nothing is there. A failure
+// to look is one of the operation that looks.
+std::pair<EntryKind, FileId> Look(Win32Calls& sys, const std::string& path, bool followLinks,
+                                  const char* operation) {
     Handle file(sys, OpenToLook(sys, path, followLinks));
     if (!file.Valid()) {
         const DWORD error = ::GetLastError();
         if (IsMissing(error))
             return {EntryKind::Missing, {}};
-        Fail(error, "Cannot look at", path);
+        Fail(error, operation, path);
     }
-    // A device (NUL, CON, COM1) has no file information to give.
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK)
+    // A device has no file information to give.
+    if (!OnDisk(sys, file.get(), operation, path))
         return {EntryKind::Other, {}};
     BY_HANDLE_FILE_INFORMATION info{};
     if (!sys.GetFileInformationByHandle(file.get(), &info))
-        FailLast("Cannot look at", path);
-    return {KindOf(file.get(), info), IdOf(info)};
+        FailLast(operation, path);
+    return {KindOf(info), IdOf(info)};
+}
+
+EntryInfo ExamineFor(Win32Calls& sys, const std::string& path, const char* operation) {
+    EntryInfo info;
+    std::tie(info.Kind, info.Id) = Look(sys, path, false, operation);
+    info.TargetKind = info.Kind;
+    info.TargetId = info.Id;
+    if (info.Kind == EntryKind::Link)
+        std::tie(info.TargetKind, info.TargetId) = Look(sys, path, true, operation);
+    return info;
 }
 
 [[noreturn]] void NotRegular(const char* operation, const std::string& path, EntryKind kind) {
@@ -157,8 +202,8 @@ std::string FinalPath(Win32Calls& sys, const std::string& path) {
         return path;
     std::vector<char> buffer(MAX_PATH + 1);
     for (;;) {
-        const DWORD n = ::GetFinalPathNameByHandleA(file.get(), buffer.data(),
-                                                    static_cast<DWORD>(buffer.size()), 0);
+        const DWORD n = sys.GetFinalPathNameByHandleA(file.get(), buffer.data(),
+                                                      static_cast<DWORD>(buffer.size()));
         if (n == 0)
             FailLast("Cannot follow the link", path);
         if (n < buffer.size()) {
@@ -181,7 +226,7 @@ class Win32InputFile final : public InputFile {
 
     std::int64_t Length() override {
         LARGE_INTEGER size{};
-        if (!::GetFileSizeEx(file_.get(), &size))
+        if (!sys_.GetFileSizeEx(file_.get(), &size))
             FailLast(Reading, path_);
         return size.QuadPart;
     }
@@ -232,6 +277,7 @@ class Win32OutputFile final : public OutputFile {
     const std::string& Path() const override { return path_; }
 
     void WriteAt(std::int64_t offset, std::span<const std::uint8_t> from) override {
+        flushed_ = false;
         std::size_t done = 0;
         while (done < from.size()) {
             const DWORD count =
@@ -256,18 +302,27 @@ class Win32OutputFile final : public OutputFile {
     void StartFlush() override {}
 
     void Flush() override {
+        if (!file_.Valid())
+            return;
         if (!sys_.FlushFileBuffers(file_.get()))
             FailLast(Writing, path_);
+        flushed_ = true;
+        if (published_)
+            file_.Close(Writing, path_);
     }
 
-    // The file stays open, so that it can still be flushed under its new name:
-    // it shares deletion, which is what a move asks.
+    // A file not yet flushed stays open, so that it can still be flushed under its
+    // new name: it shares deletion, which is what a move asks. One already flushed
+    // is closed before it takes the name, so that a failing close leaves the name
+    // as it was.
     void Publish() override {
         // The hidden mark belongs to the temporary name only.
         FILE_BASIC_INFO basic{};
         basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
         if (!sys_.SetFileInformationByHandle(file_.get(), FileBasicInfo, &basic, sizeof basic))
             FailLast(Writing, path_);
+        if (flushed_)
+            file_.Close(Writing, path_);
         if (!sys_.MoveFileExA(temporary_.c_str(), target_.c_str(),
                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             FailLast(Writing, path_);
@@ -286,55 +341,79 @@ class Win32OutputFile final : public OutputFile {
     Handle file_;
     RemovalOnInterrupt removal_;
     bool published_ = false;
+    bool flushed_ = false;
 };
 
-// A named mutex per folder, so that processes of every session of this user meet
-// on it. Windows has no shared lock on a folder: readers wait for each other too.
+// A byte-range lock on a file of the user's temporary folder named after the
+// folder, so that nothing is left in the folder itself: readers share the range,
+// a writer has it alone, and the system lets go of it when a process ends.
 class Win32FolderLock final : public FolderLock {
   public:
-    explicit Win32FolderLock(HANDLE mutex) : mutex_(mutex) {}
+    Win32FolderLock(Win32Calls& sys, HANDLE file) : sys_(sys), file_(sys, file) {}
     ~Win32FolderLock() override {
-        ::ReleaseMutex(mutex_);
-        ::CloseHandle(mutex_);
+        OVERLAPPED at{};
+        sys_.UnlockFileEx(file_.get(), 1, &at);
     }
 
   private:
-    HANDLE mutex_;
+    Win32Calls& sys_;
+    Handle file_;
 };
 
-std::string LockName(const std::string& folder) {
-    std::vector<char> full(MAX_PATH + 1);
-    DWORD n =
-        ::GetFullPathNameA(folder.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n >= full.size()) {
-        full.resize(n + 1);
-        n = ::GetFullPathNameA(folder.c_str(), static_cast<DWORD>(full.size()), full.data(),
-                               nullptr);
-    }
-    std::string key = n > 0 && n < full.size() ? std::string(full.data(), n) : folder;
+// The same name for every spelling of a folder: full, without a trailing
+// separator, and case-blind, as file names are here.
+std::string LockFileName(Win32Calls& sys, const std::string& fullFolder) {
+    std::string key = fullFolder;
+    for (char& c : key)
+        if (c == '/')
+            c = '\\';
     while (key.size() > 3 && IsSeparator(key.back()))
         key.pop_back();
-    // File names are case-blind here: so is the lock.
     ::CharUpperBuffA(key.data(), static_cast<DWORD>(key.size()));
     std::uint64_t hash = 14695981039346656037ull;
     for (const char c : key)
-        hash = (hash ^ static_cast<unsigned char>(c == '/' ? '\\' : c)) * 1099511628211ull;
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char temporary[MAX_PATH + 1] = {};
+    const DWORD n = sys.GetTempPathA(sizeof temporary, temporary);
+    if (n == 0 || n > MAX_PATH)
+        FailLast("Cannot lock the folder", fullFolder);
     char name[64];
-    std::snprintf(name, sizeof name, "Local\\tren-folder-%016llx",
+    std::snprintf(name, sizeof name, "tren-folder-%016llx.lock",
                   static_cast<unsigned long long>(hash));
-    return name;
+    return WithTrailingSeparator(std::string(temporary, n)) + name;
+}
+
+// A name that is not there is "Path not found" where a file stands on its way,
+// as on Linux, and "File not found" where only folders are missing.
+bool UnderAFile(Win32Calls& sys, std::string path) {
+    for (;;) {
+        while (EndsWithSeparator(path))
+            path.pop_back();
+        path = FolderOf(path);
+        while (EndsWithSeparator(path))
+            path.pop_back();
+        if (path.empty() || path.back() == ':')
+            return false;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (sys.GetFileAttributesExA(path.c_str(), &data))
+            return !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (!IsMissing(::GetLastError()))
+            return false;
+    }
 }
 
 } // namespace
 
 std::int64_t Win32RunTime::FileLength(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    if (!sys_.GetFileAttributesExA(path.c_str(), &data)) {
         const DWORD error = ::GetLastError();
-        // As the run-time library has it: no such file, wherever the name fails.
+        // As the run-time library has it: no such file, wherever a folder is
+        // missing; but a file on the way is no folder at all.
         if (IsMissing(error))
-            throw RunTimeError(ErrorCode::FileNotFound, "Cannot measure", path,
-                               SystemMessage(error));
+            throw RunTimeError(UnderAFile(sys_, path) ? ErrorCode::PathNotFound
+                                                      : ErrorCode::FileNotFound,
+                               "Cannot measure", path);
         Fail(error, "Cannot measure", path);
     }
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -344,13 +423,7 @@ std::int64_t Win32RunTime::FileLength(const std::string& path) {
 }
 
 EntryInfo Win32RunTime::Examine(const std::string& path) {
-    EntryInfo info;
-    std::tie(info.Kind, info.Id) = Look(sys_, path, false);
-    info.TargetKind = info.Kind;
-    info.TargetId = info.Id;
-    if (info.Kind == EntryKind::Link)
-        std::tie(info.TargetKind, info.TargetId) = Look(sys_, path, true);
-    return info;
+    return ExamineFor(sys_, path, "Cannot look at");
 }
 
 void Win32RunTime::CreateFolder(const std::string& path) {
@@ -378,18 +451,17 @@ std::size_t Win32RunTime::MaxNameLength(const std::string&) {
     return 255;
 }
 
-std::unique_ptr<FolderLock> Win32RunTime::LockFolder(const std::string& folder, LockKind) {
-    const HANDLE mutex = ::CreateMutexA(nullptr, FALSE, LockName(folder).c_str());
-    if (mutex == nullptr)
+std::unique_ptr<FolderLock> Win32RunTime::LockFolder(const std::string& folder, LockKind kind) {
+    const std::string name = LockFileName(sys_, FullPath(folder));
+    Handle file(sys_, sys_.CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll,
+                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL));
+    if (!file.Valid())
         FailLast("Cannot lock the folder", folder);
-    const DWORD waited = ::WaitForSingleObject(mutex, INFINITE);
-    // An abandoned lock is held now all the same.
-    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-        const DWORD error = ::GetLastError();
-        ::CloseHandle(mutex);
-        Fail(error, "Cannot lock the folder", folder);
-    }
-    return std::make_unique<Win32FolderLock>(mutex);
+    OVERLAPPED at{};
+    if (!sys_.LockFileEx(file.get(), kind == LockKind::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0, 1,
+                         &at))
+        FailLast("Cannot lock the folder", folder);
+    return std::make_unique<Win32FolderLock>(sys_, file.Release());
 }
 
 std::unique_ptr<InputFile> Win32RunTime::OpenInput(const std::string& path) {
@@ -399,18 +471,18 @@ std::unique_ptr<InputFile> Win32RunTime::OpenInput(const std::string& path) {
                                            FILE_FLAG_BACKUP_SEMANTICS));
     if (!file.Valid())
         FailLast(Reading, path);
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK)
+    if (!OnDisk(sys_, file.get(), Reading, path))
         NotRegular(Reading, path, EntryKind::Other);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!sys_.GetFileInformationByHandle(file.get(), &info))
         FailLast(Reading, path);
-    if (const EntryKind kind = KindOf(file.get(), info); kind != EntryKind::Regular)
+    if (const EntryKind kind = KindOf(info); kind != EntryKind::Regular)
         NotRegular(Reading, path, kind);
     return std::make_unique<Win32InputFile>(sys_, path, file.Release(), IdOf(info));
 }
 
 std::unique_ptr<OutputFile> Win32RunTime::CreateOutput(const std::string& path, Naming naming) {
-    const EntryInfo entry = Examine(path);
+    const EntryInfo entry = ExamineFor(sys_, path, Writing);
     std::string target = path;
     if (entry.Kind == EntryKind::Link && naming == Naming::ReplaceLinkTarget &&
         entry.TargetKind != EntryKind::Missing)
@@ -424,6 +496,7 @@ std::unique_ptr<OutputFile> Win32RunTime::CreateOutput(const std::string& path, 
                                             FILE_ATTRIBUTE_NORMAL));
         if (!probe.Valid())
             FailLast(Writing, path);
+        probe.Close(Writing, path);
     }
 
     for (int attempt = 0;; ++attempt) {
@@ -449,7 +522,7 @@ std::string Win32RunTime::LookUpEntry(const std::string& path, int attributes) {
     if (path.empty())
         throw RunTimeError(ErrorCode::InvalidArgument, "Cannot look up", path, "no name given");
     WIN32_FIND_DATAA found{};
-    const HANDLE search = ::FindFirstFileA(path.c_str(), &found);
+    const HANDLE search = sys_.FindFirstFileA(path.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (IsMissing(error) || error == ERROR_NO_MORE_FILES)
@@ -457,6 +530,7 @@ std::string Win32RunTime::LookUpEntry(const std::string& path, int attributes) {
         Fail(error, "Cannot look up", path);
     }
     std::string name;
+    DWORD error = NO_ERROR;
     do {
         const DWORD a = found.dwFileAttributes;
         if (((a & FILE_ATTRIBUTE_HIDDEN) && !(attributes & Hidden)) ||
@@ -465,16 +539,17 @@ std::string Win32RunTime::LookUpEntry(const std::string& path, int attributes) {
             continue;
         name = found.cFileName;
         break;
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
+    } while (sys_.FindNextFileA(search, &found) || (error = ::GetLastError(), false));
+    sys_.FindClose(search);
+    if (name.empty() && error != ERROR_NO_MORE_FILES && error != NO_ERROR)
+        Fail(error, "Cannot look up", path);
     return name;
 }
 
 std::string Win32RunTime::ProgramPath() {
     std::vector<char> buffer(MAX_PATH + 1);
     for (;;) {
-        const DWORD n =
-            ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n = sys_.GetModuleFileNameA(buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0)
             FailLast("Cannot find the program file", {});
         if (n < buffer.size())
@@ -500,11 +575,31 @@ std::string Win32RunTime::DefaultFolder() {
 std::string Win32RunTime::CurrentDirectory() {
     std::vector<char> buffer(MAX_PATH + 1);
     for (;;) {
-        const DWORD n = ::GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+        const DWORD n = sys_.GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
         if (n == 0)
             FailLast("Cannot read the current directory", {});
         if (n < buffer.size())
             return std::string(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
+}
+
+std::string Win32RunTime::FullPath(const std::string& path) {
+    if (path.empty())
+        throw RunTimeError(ErrorCode::InvalidArgument, "Cannot find the full path of", path,
+                           "no name given");
+    std::vector<char> buffer(MAX_PATH + 1);
+    for (;;) {
+        const DWORD n =
+            sys_.GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data());
+        if (n == 0)
+            FailLast("Cannot find the full path of", path);
+        if (n < buffer.size()) {
+            // The narrow names are UTF-8 here (the manifest asks for it).
+            const std::u8string full(buffer.begin(), buffer.begin() + n);
+            const std::u8string normal = std::filesystem::path(full).lexically_normal().u8string();
+            return std::string(normal.begin(), normal.end());
+        }
         buffer.resize(n + 1);
     }
 }

@@ -19,7 +19,8 @@ class Win32RunTime final : public RunTime {
   public:
     explicit Win32RunTime(Win32Calls& calls = RealWin32Calls()) : sys_(calls) {}
 
-    // A missing file, or a file in a missing folder, is "File not found" (53).
+    // A missing file, or a file in a missing folder, is "File not found" (53); a
+    // name under a file is "Path not found" (76).
     std::int64_t FileLength(const std::string& path) override;
     EntryInfo Examine(const std::string& path) override;
     void CreateFolder(const std::string& path) override;
@@ -36,6 +37,7 @@ class Win32RunTime final : public RunTime {
     // C:\TEMP
     std::string DefaultFolder() override;
     std::string CurrentDirectory() override;
+    std::string FullPath(const std::string& path) override;
 
   private:
     Win32Calls& sys_;

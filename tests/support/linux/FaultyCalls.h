@@ -63,6 +63,15 @@ class FaultyCalls : public platform::SystemCalls {
     int Flock(int fd, int operation) override {
         return Fails("flock") ? -1 : SystemCalls::Flock(fd, operation);
     }
+    long FPathConf(int fd, int name) override {
+        return Fails("fpathconf") ? -1 : SystemCalls::FPathConf(fd, name);
+    }
+    ssize_t ReadLink(const char* path, char* buffer, size_t size) override {
+        return Fails("readlink") ? -1 : SystemCalls::ReadLink(path, buffer, size);
+    }
+    char* GetCwd(char* buffer, size_t size) override {
+        return Fails("getcwd") ? nullptr : SystemCalls::GetCwd(buffer, size);
+    }
 
   private:
     // Counts the call; true when this one is to fail (errno is then set).

@@ -16,10 +16,9 @@ class FaultyWin32Calls : public platform::Win32Calls {
   public:
     // Bytes that may still be written before the disk is full.
     std::int64_t WriteBudget = std::numeric_limits<std::int64_t>::max();
-    // Linux's in-kernel copy and unnamed files have no match here: kept so that
-    // the same tests drive both systems.
+    // Changes nothing: Windows has no copy in the kernel. Only frmTrenTest still
+    // sets it; tests choose a road with TakeRoad.
     bool KernelCopy = true;
-    bool UnnamedFiles = true;
     // Calls, by name, that fail every time with FailWith.
     std::set<std::string> Failing;
     // The call, counted from 1 over every call made, that fails with FailWith.
@@ -46,12 +45,7 @@ class FaultyWin32Calls : public platform::Win32Calls {
         return !Fails("MoveFileExA") && Win32Calls::MoveFileExA(from, to, flags);
     }
     BOOL CloseHandle(HANDLE handle) override {
-        // The handle is given back even when the close reports a failure.
-        const bool fails = Fails("CloseHandle");
-        const BOOL closed = Win32Calls::CloseHandle(handle);
-        if (fails)
-            ::SetLastError(FailWith);
-        return !fails && closed;
+        return Closing("CloseHandle", [&] { return Win32Calls::CloseHandle(handle); });
     }
     BOOL DeleteFileA(const char* path) override {
         return !Fails("DeleteFileA") && Win32Calls::DeleteFileA(path);
@@ -68,10 +62,62 @@ class FaultyWin32Calls : public platform::Win32Calls {
     BOOL CreateDirectoryA(const char* path) override {
         return !Fails("CreateDirectoryA") && Win32Calls::CreateDirectoryA(path);
     }
+    BOOL GetFileAttributesExA(const char* path, WIN32_FILE_ATTRIBUTE_DATA* data) override {
+        return !Fails("GetFileAttributesExA") && Win32Calls::GetFileAttributesExA(path, data);
+    }
+    BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size) override {
+        return !Fails("GetFileSizeEx") && Win32Calls::GetFileSizeEx(file, size);
+    }
+    DWORD GetFileType(HANDLE file) override {
+        return Fails("GetFileType") ? FILE_TYPE_UNKNOWN : Win32Calls::GetFileType(file);
+    }
+    DWORD GetFinalPathNameByHandleA(HANDLE file, char* buffer, DWORD size) override {
+        return Fails("GetFinalPathNameByHandleA")
+                   ? 0
+                   : Win32Calls::GetFinalPathNameByHandleA(file, buffer, size);
+    }
+    HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* found) override {
+        return Fails("FindFirstFileA") ? INVALID_HANDLE_VALUE
+                                       : Win32Calls::FindFirstFileA(pattern, found);
+    }
+    BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* found) override {
+        return !Fails("FindNextFileA") && Win32Calls::FindNextFileA(search, found);
+    }
+    BOOL FindClose(HANDLE search) override {
+        return Closing("FindClose", [&] { return Win32Calls::FindClose(search); });
+    }
+    DWORD GetFullPathNameA(const char* path, DWORD size, char* buffer) override {
+        return Fails("GetFullPathNameA") ? 0 : Win32Calls::GetFullPathNameA(path, size, buffer);
+    }
+    DWORD GetCurrentDirectoryA(DWORD size, char* buffer) override {
+        return Fails("GetCurrentDirectoryA") ? 0 : Win32Calls::GetCurrentDirectoryA(size, buffer);
+    }
+    DWORD GetModuleFileNameA(char* buffer, DWORD size) override {
+        return Fails("GetModuleFileNameA") ? 0 : Win32Calls::GetModuleFileNameA(buffer, size);
+    }
+    DWORD GetTempPathA(DWORD size, char* buffer) override {
+        return Fails("GetTempPathA") ? 0 : Win32Calls::GetTempPathA(size, buffer);
+    }
+    BOOL LockFileEx(HANDLE file, DWORD flags, DWORD length, OVERLAPPED* at) override {
+        return !Fails("LockFileEx") && Win32Calls::LockFileEx(file, flags, length, at);
+    }
+    BOOL UnlockFileEx(HANDLE file, DWORD length, OVERLAPPED* at) override {
+        // A lock is let go of with its handle, whatever the call says.
+        return !Fails("UnlockFileEx") && Win32Calls::UnlockFileEx(file, length, at);
+    }
 
   private:
     // Counts the call; true when this one is to fail (the last error is then set).
     bool Fails(const char* name);
+    // A close gives back what it closes even when it reports a failure: it is made
+    // either way.
+    template <class Close> BOOL Closing(const char* name, Close close) {
+        const bool fails = Fails(name);
+        const BOOL closed = close();
+        if (fails)
+            ::SetLastError(FailWith);
+        return !fails && closed;
+    }
 };
 
 } // namespace tren::test
