@@ -16,7 +16,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -197,12 +196,6 @@ int UnknownCommand(std::ostream& err, const std::string& name) {
     err << Program << ": unknown command '" << name << "'\n"
         << "Run '" << Program << " --help' for the commands.\n";
     return UsageError;
-}
-
-std::string AbsoluteFolder(const std::string& folder) {
-    namespace fs = std::filesystem;
-    fs::path path = fs::absolute(fs::path(folder)).lexically_normal();
-    return WithTrailingSeparator(path.string());
 }
 
 // Passes every write on to standard output and keeps the errno of the first one
@@ -414,6 +407,7 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
     // Only a folder that is not there is the caller's mistake; one that cannot be
     // looked at (an I/O error) is a failure like any other.
     const CLI::App& verb = cli.tren->parsed() ? *cli.tren : *cli.build;
+    std::string outFolder;
     try {
         const EntryInfo folder = runTime.Examine(cli.outFolder);
         if (folder.TargetKind != EntryKind::Folder)
@@ -424,6 +418,7 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
                                                     : "Not a directory: ") +
                                     cli.outFolder,
                                 verb);
+        outFolder = WithTrailingSeparator(runTime.FullPath(cli.outFolder));
     } catch (const RunTimeError& failure) {
         err << MessageLine(cli.outFolder, {}, failure.Description()) << '\n';
         return Failed;
@@ -431,7 +426,7 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
 
     const bool trenning = cli.tren->parsed();
     ConsoleProgressBar progress(err, errIsTerminal);
-    ConsoleWindow window(err, AbsoluteFolder(cli.outFolder), progress);
+    ConsoleWindow window(err, outFolder, progress);
     ConsoleTextBox txtSrcFile;
     ConsoleComboBox cmbSize;
     ConsoleListBox lstFiles(out, progress, cli.quiet);

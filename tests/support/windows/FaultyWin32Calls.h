@@ -16,9 +16,6 @@ class FaultyWin32Calls : public platform::Win32Calls {
   public:
     // Bytes that may still be written before the disk is full.
     std::int64_t WriteBudget = std::numeric_limits<std::int64_t>::max();
-    // Changes nothing: Windows has no copy in the kernel. Only frmTrenTest still
-    // sets it; tests choose a road with TakeRoad.
-    bool KernelCopy = true;
     // Calls, by name, that fail every time with FailWith.
     std::set<std::string> Failing;
     // The call, counted from 1 over every call made, that fails with FailWith.
