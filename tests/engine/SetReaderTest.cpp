@@ -3,6 +3,7 @@
 #include "engine/Building.h"
 #include "engine/Transfers.h"
 #include "engine/Trenning.h"
+#include "support/ForwardingRunTime.h"
 #include "support/SystemUnderTest.h"
 #include "support/TempFolder.h"
 
@@ -138,6 +139,51 @@ const Damage damages[] = {
      },
      PieceState::Ok, Outcome::Kind::Refused, "Wrong version or corrupted file"},
 };
+
+// A file rewritten while it is read: every read finds other bytes.
+class ChangingFile final : public platform::InputFile {
+  public:
+    explicit ChangingFile(std::unique_ptr<platform::InputFile> inner) : inner_(std::move(inner)) {}
+    const std::string& Path() const override { return inner_->Path(); }
+    platform::FileId Id() const override { return inner_->Id(); }
+    std::int64_t Length() override { return inner_->Length(); }
+    std::size_t ReadAt(std::int64_t offset, std::span<std::uint8_t> into) override {
+        const std::size_t got = inner_->ReadAt(offset, into);
+        ++reads_;
+        for (std::size_t i = 0; i < got; ++i)
+            into[i] = static_cast<std::uint8_t>(into[i] + reads_);
+        return got;
+    }
+
+  private:
+    std::unique_ptr<platform::InputFile> inner_;
+    int reads_ = 0;
+};
+
+// The checksums describe the bytes in the pieces, whatever the source did meanwhile.
+TEST(Sums, DescribeTheBytesWrittenThoughTheSourceChanges) {
+    TempFolder set;
+    test::FaultyCalls calls;
+    test::SystemRunTime system{calls};
+    test::ForwardingRunTime runTime{system};
+    TransferBuffers buffers;
+    RecordingSink sink;
+    sink.folder = set.Path();
+    OperationContext context{runTime, buffers, sink};
+    test::WriteFile(set / "moving", test::RandomBytes(1200001, 4));
+    RunState state;
+    state.SrcTitle = "moving";
+    state.PieceSize = 500000;
+    runTime.WrapInput = [](auto file) { return std::make_unique<ChangingFile>(std::move(file)); };
+    ASSERT_TRUE(Tren({set / "moving", Checksums::Write}, context, state).IsFinished());
+    runTime.WrapInput = nullptr;
+    SetReader reader(runTime, set / "moving.tr0");
+    ASSERT_TRUE(reader.ReadHeader());
+    reader.OpenPieces();
+    reader.CheckSums();
+    EXPECT_TRUE(reader.SumsChecked());
+    EXPECT_FALSE(reader.FirstProblem()) << reader.FirstProblem()->Text;
+}
 
 INSTANTIATE_TEST_SUITE_P(Sets, SetReaderTest, testing::ValuesIn(damages),
                          [](const auto& info) { return std::string(info.param.name); });

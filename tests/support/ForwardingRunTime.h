@@ -2,6 +2,8 @@
 
 #include "platform/RunTime.h"
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,6 +18,9 @@ class ForwardingRunTime final : public platform::RunTime {
 
     std::optional<std::string> Default;
     std::optional<std::string> Program;
+    // Stands between a test and every file opened for reading, where set.
+    std::function<std::unique_ptr<platform::InputFile>(std::unique_ptr<platform::InputFile>)>
+        WrapInput;
 
     std::int64_t FileLength(const std::string& path) override { return inner_.FileLength(path); }
     platform::EntryInfo Examine(const std::string& path) override { return inner_.Examine(path); }
@@ -30,7 +35,8 @@ class ForwardingRunTime final : public platform::RunTime {
         return inner_.LockFolder(folder, kind);
     }
     std::unique_ptr<platform::InputFile> OpenInput(const std::string& path) override {
-        return inner_.OpenInput(path);
+        auto file = inner_.OpenInput(path);
+        return WrapInput ? WrapInput(std::move(file)) : std::move(file);
     }
     std::unique_ptr<platform::OutputFile> CreateOutput(const std::string& path,
                                                        platform::Naming naming) override {
