@@ -111,9 +111,10 @@ TEST_F(Association, WritesTheStepsInOrderOrShowsWhyNot) {
         // A routine called on its own shows its failure as the latest registration asked.
         calls.clear();
         boxes.clear();
-        failing = {OpenKey};
-        SetKeyDefaultValue(services, RootKey::ClassesRoot, "x", "v");
-        EXPECT_EQ(boxes.size(), run.reporting == Show ? 1u : 0u) << run.name;
+        failing = {CreateKey, OpenKey};
+        EXPECT_FALSE(CreateRegKey(services, RootKey::ClassesRoot, "x"));
+        EXPECT_FALSE(SetKeyDefaultValue(services, RootKey::ClassesRoot, "x", "v"));
+        EXPECT_EQ(boxes.size(), run.reporting == Show ? 2u : 0u) << run.name;
     }
 }
 

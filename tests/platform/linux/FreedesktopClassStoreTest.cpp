@@ -222,6 +222,7 @@ TEST_F(StoreTest, EachFailingCallIsShownAndTheNextStartRepairsIt) {
     const std::string entry = clean.at("data/applications/tren.desktop");
     for (const std::string& line : {"Exec=\"" + program + "\" %f\n", std::string("Icon=tren\n")})
         EXPECT_NE(entry.find(line), std::string::npos) << line << entry;
+    EXPECT_EQ(entry.find("Action"), std::string::npos) << "an action receives no file";
     EXPECT_NE(clean.at("data/mime/packages/x-tr-file.xml").find(">Trening File</comment>"),
               std::string::npos);
     Register();
@@ -244,6 +245,10 @@ TEST_F(StoreTest, EachFailingCallIsShownAndTheNextStartRepairsIt) {
             ++step;
         const StoreResult& result = step->second;
         ASSERT_FALSE(result) << "a failed call fails its step";
+        if (const auto& call = cleanCalls.at(failing - 1); call == "Write" || call == "Rename") {
+            EXPECT_EQ(result.Step(), StoreStep::SetValue)
+                << "a file not written is a value not set";
+        }
         EXPECT_EQ(result.Error().Path().rfind(home.Path(), 0), 0u)
             << "the failure names the file: " << result.Error().Description();
         // A failing step may leave a later one without its folder, and so without its

@@ -15,6 +15,7 @@
 namespace tren::platform {
 namespace {
 
+using namespace MFileAssociations;
 using Lines = std::vector<std::string>;
 
 // The real registry, with every call logged and the one told to fail refused.
@@ -93,11 +94,10 @@ class RegistryStoreTest : public testing::Test, Window {
     Lines Register(const std::string& classes) {
         calls.made.clear();
         RegistryClassStore store(calls, root + "\\" + classes);
-        MFileAssociations::Services services{*this, store, runTime};
-        EXPECT_TRUE(MFileAssociations::CreateFileAssociation(
-            services, ".tr0", "TR.File", "Trening File", "Build", program, "",
-            MFileAssociations::IconSetting::Set, program + ", 0",
-            MFileAssociations::Reporting::Show));
+        Services services{*this, store, runTime};
+        EXPECT_TRUE(CreateFileAssociation(services, ".tr0", "TR.File", "Trening File", "Build",
+                                          program, "", IconSetting::Set, program + ", 0",
+                                          Reporting::Show));
         Lines changes;
         for (const auto& call : calls.made)
             if (call == "RegSetValueExA" || call == "SHChangeNotify")
