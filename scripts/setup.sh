@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev libcli11-dev libgtest-dev libssl-dev
-    xvfb xauth x11-apps x11-utils imagemagick time
+    xvfb xauth x11-apps x11-utils imagemagick time openbox xdotool
     shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl jq
     clang clang-format libclang-rt-14-dev llvm strace
     help2man dpkg-dev file lintian appstream man-db

@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -63,6 +64,41 @@ QString QtPatternsOf(const QString& patterns) {
     return out.join(u' ');
 }
 
+// A box shown before the window, over a window not yet placed, would sit at the
+// screen's corner; without an owner it is centred on the screen.
+QWidget* OwnerShown(QWidget* owner) {
+    return owner && owner->isVisible() ? owner : nullptr;
+}
+
+// The field shows the chosen entry's text again.
+void ShowChosenEntry(QComboBox* combo) {
+    QLineEdit* edit = combo->lineEdit();
+    const int chosen = combo->currentIndex();
+    if (edit && chosen >= 0 && edit->text() != combo->itemText(chosen))
+        edit->setText(combo->itemText(chosen));
+}
+
+// Typed text chooses no size, so a field left with it would name a size that is
+// not cut with: when the box loses the focus it shows the chosen entry again.
+// Opening its own list is not leaving it.
+class ChosenEntryKeeper final : public QObject {
+  public:
+    explicit ChosenEntryKeeper(QComboBox* combo) : QObject(combo), combo_(combo) {
+        combo_->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == combo_ && event->type() == QEvent::FocusOut &&
+            static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+            ShowChosenEntry(combo_);
+        return false;
+    }
+
+  private:
+    QComboBox* combo_;
+};
+
 } // namespace
 
 QString PathToQString(const std::string& path) {
@@ -91,15 +127,15 @@ void QtWindow::MsgBox(const std::string& text, MessageStyle style, const std::st
         return;
     }
     QMessageBox box(IconOf(style), FromUtf8(title.empty() ? ApplicationTitle : title),
-                    FromUtf8(text), QMessageBox::Ok, owner_);
+                    FromUtf8(text), QMessageBox::Ok, OwnerShown(owner_));
     box.exec();
 }
 
 std::string QtWindow::ChooseFolder(const std::string& title) {
     if (hooks_.ChooseFolder)
         return hooks_.ChooseFolder(title);
-    const QString folder = QFileDialog::getExistingDirectory(owner_, FromUtf8(title), QString(),
-                                                             QFileDialog::ShowDirsOnly);
+    const QString folder = QFileDialog::getExistingDirectory(OwnerShown(owner_), FromUtf8(title),
+                                                             QString(), QFileDialog::ShowDirsOnly);
     return folder.isEmpty() ? std::string() : PathFromQString(folder);
 }
 
@@ -170,6 +206,9 @@ QtComboBox::QtComboBox(QComboBox* combo) : combo_(combo) {
         // which Qt would report as activated.
         combo_->setCompleter(nullptr);
         QObject::disconnect(edit, &QLineEdit::editingFinished, combo_, nullptr);
+        // A drop would type into the field; the window takes drops itself.
+        edit->setAcceptDrops(false);
+        new ChosenEntryKeeper(combo_);
     }
     QObject::connect(combo_, &QComboBox::activated, combo_, [this](int) { RaiseClick(); });
 }
@@ -184,6 +223,8 @@ int QtComboBox::ListIndex() const {
 
 void QtComboBox::SetListIndex(int index) {
     combo_->setCurrentIndex(index);
+    // The same index again leaves typed text in the field; the entry is shown.
+    ShowChosenEntry(combo_);
     RaiseClick();
 }
 
@@ -226,9 +267,9 @@ OpenChoice QtCommonDialog::ShowOpen(const std::string& dialogTitle, const std::s
     const QStringList filters = NameFiltersOf(filter);
     // The labels already show their patterns; the Qt patterns appended to them
     // stay hidden.
-    const QString chosen = QFileDialog::getOpenFileName(owner_, FromUtf8(dialogTitle), QString(),
-                                                        filters.join(QStringLiteral(";;")), nullptr,
-                                                        QFileDialog::HideNameFilterDetails);
+    const QString chosen = QFileDialog::getOpenFileName(
+        OwnerShown(owner_), FromUtf8(dialogTitle), QString(), filters.join(QStringLiteral(";;")),
+        nullptr, QFileDialog::HideNameFilterDetails);
     if (chosen.isEmpty())
         return {};
     std::string path = PathFromQString(chosen);

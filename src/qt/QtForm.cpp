@@ -4,16 +4,25 @@
 #include "qt/QtFormWidgets.h"
 #include "window/FormLayout.h"
 
+#include <QByteArray>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPalette>
 #include <QProgressBar>
 #include <QRect>
 #include <QString>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -82,7 +91,94 @@ QProgressBar* PlaceProgressBar(QWidget* parent) {
     return bar;
 }
 
+// What a person does to a window: keys, the mouse, drags.
+bool IsInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::NonClientAreaMouseMove:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Installed on the application while a handler runs. Painting a run's progress
+// lets Qt read the display's events; it holds input back and would deliver it
+// once the run is over, so a click on a button made mid-run would start that
+// button's road afterwards. Input to the main window is dropped instead; the
+// run's own dialogs and boxes are windows of their own and take it as usual.
+// Closing the window is not input: it still waits for the run's end.
+class RunInputFilter final : public QObject {
+  public:
+    explicit RunInputFilter(QWidget* window) : window_(window) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~RunInputFilter() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!IsInput(event->type()))
+            return false;
+        if (auto* widget = qobject_cast<QWidget*>(watched))
+            return widget->window() == window_;
+        if (auto* window = qobject_cast<QWindow*>(watched))
+            return window == window_->windowHandle();
+        return false;
+    }
+
+  private:
+    QWidget* window_;
+};
+
+bool IsLocalHost(const QString& host) {
+    return host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
+
+std::vector<std::string> LocalFilesOf(const QByteArray& uriList) {
+    std::vector<std::string> paths;
+    for (QByteArray line : uriList.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const QUrl url(QString::fromUtf8(line), QUrl::StrictMode);
+        if (!url.isValid() ||
+            url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0 ||
+            !IsLocalHost(url.host()) || url.path().isEmpty())
+            return {};
+        // The path still percent-encoded, decoded here to bytes: QString would
+        // turn a byte that is not UTF-8 into a replacement character.
+        const QByteArray path =
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (path.contains('\0'))
+            return {};
+        paths.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
+    }
+    return paths;
+}
 
 QtForm::QtForm(RunTime& runTime, ClassStore& classStore, DialogHooks hooks, QWidget* parent)
     : QWidget(parent), runTime_(runTime), classStore_(classStore), lstFiles_(PlaceFileList(this)),
@@ -116,9 +212,13 @@ QtForm::QtForm(RunTime& runTime, ClassStore& classStore, DialogHooks hooks, QWid
         previous = widget;
     }
 
-    connect(fltbTren_, &FlatButton::clicked, this, [this] { form_.fltbTren_Click(); });
-    connect(fltbBuild_, &FlatButton::clicked, this, [this] { form_.fltbBuild_Click(); });
-    connect(lblLink_, &LinkLabel::clicked, this, [this] { form_.lblLink_Click(); });
+    setAcceptDrops(true);
+    connect(fltbTren_, &FlatButton::clicked, this,
+            [this] { Run([this] { form_.fltbTren_Click(); }); });
+    connect(fltbBuild_, &FlatButton::clicked, this,
+            [this] { Run([this] { form_.fltbBuild_Click(); }); });
+    connect(lblLink_, &LinkLabel::clicked, this,
+            [this] { Run([this] { form_.lblLink_Click(); }); });
     new KeyPressFilter(txtSrcFile_,
                        [this](std::int16_t& KeyAscii) { form_.txtSrcFile_KeyPress(KeyAscii); });
 }
@@ -155,7 +255,55 @@ void QtForm::changeEvent(QEvent* event) {
 }
 
 void QtForm::Load(const std::string& command) {
-    form_.Form_Load(command);
+    Run([&] { form_.Form_Load(command); });
+}
+
+void QtForm::Run(const std::function<void()>& handler) {
+    // One handler at a time: a second one reached meanwhile (a drop let through
+    // by a dialog's event loop) does nothing.
+    if (running_)
+        return;
+    running_ = true;
+    Q_EMIT runningChanged(true);
+    {
+        RunInputFilter filter(this);
+        handler();
+        // Input the display sent during the run and Qt still holds is delivered
+        // now, while the filter drops it; a close request among it is kept.
+        for (int round = 0; round < 3; ++round)
+            QCoreApplication::processEvents();
+    }
+    running_ = false;
+    Q_EMIT runningChanged(false);
+}
+
+void QtForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (!running_ &&
+        !LocalFilesOf(event->mimeData()->data(QStringLiteral("text/uri-list"))).empty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void QtForm::dragMoveEvent(QDragMoveEvent* event) {
+    if (running_)
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void QtForm::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths =
+        LocalFilesOf(event->mimeData()->data(QStringLiteral("text/uri-list")));
+    if (running_ || paths.empty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // The drop is answered before the run starts, so that the program the file
+    // was dragged from is not held until the run's end.
+    QTimer::singleShot(
+        0, this, [this, paths = std::move(paths)] { Run([&] { form_.Form_DropFiles(paths); }); });
 }
 
 QtForm::~QtForm() = default;

@@ -5,7 +5,15 @@
 
 #include <QWidget>
 
+#include <functional>
+#include <string>
+#include <vector>
+
+class QByteArray;
 class QComboBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -35,11 +43,24 @@ class QtForm final : public QWidget {
     // program's name.
     void Load(const std::string& command);
 
+    // True from a handler's start to its end: a run, its dialogs and its boxes.
+    bool Running() const { return running_; }
+
+  Q_SIGNALS:
+    void runningChanged(bool running);
+
   protected:
     // A new font places the controls anew.
     void changeEvent(QEvent* event) override;
+    // One local file dropped takes the road of its button.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
+    // Runs a handler with the window deaf to input: what is typed or clicked on
+    // it meanwhile is dropped, not delivered once the handler is done.
+    void Run(const std::function<void()>& handler);
     // Places the controls, and sizes the window, for the font it uses.
     void LayOut();
 
@@ -68,6 +89,12 @@ class QtForm final : public QWidget {
     QtLabel label_;
 
     frmTren form_;
+    bool running_ = false;
 };
+
+// The local files a text/uri-list names, each path's bytes as the URI encodes
+// them, so that a name that is not UTF-8 survives. Empty when any entry is not a
+// local file.
+std::vector<std::string> LocalFilesOf(const QByteArray& uriList);
 
 } // namespace tren::qt

@@ -2,6 +2,7 @@
 #include "platform/linux/PosixRunTime.h"
 #include "platform/linux/TypeIcons.h"
 #include "qt/QtForm.h"
+#include "qt/QtStateDump.h"
 
 #include <QApplication>
 #include <QString>
@@ -25,6 +26,9 @@ int main(int argc, char* argv[]) {
     auto classStore = tren::platform::FreedesktopClassStore::FromEnvironment(
         runTime.HomeFolder(), tren::platform::TypeIcons());
     tren::qt::QtForm window(runTime, classStore);
+    // Tests that drive the window through the display read what it shows here.
+    if (const QString dump = qEnvironmentVariable("TREN_STATE_DUMP"); !dump.isEmpty())
+        tren::qt::DumpStateOnChange(window, dump);
     window.Load(command);
     window.show();
     return QApplication::exec();
