@@ -28,7 +28,7 @@ wm_pid=$!
 sleep 1
 kill -0 "$wm_pid" 2>/dev/null || wm_pid=""
 
-failures=0
+failures=0 skipped=0
 # ONLY=REGEX runs the cases whose names match.
 only() { [[ -z ${ONLY:-} || $1 =~ $ONLY ]]; }
 check() { # NAME STATUS DETAIL
@@ -176,4 +176,50 @@ for row in "${box_cases[@]}"; do
     stop
 done
 
-[[ $failures -eq 0 ]]
+# Files dropped on the window, through XDND as a file manager drops them (Wine
+# turns the drop into WM_DROPFILES). The drag source is built here from its source.
+dropper=$ROOT/xdnd-drop
+if ! cc -std=c11 -D_POSIX_C_SOURCE=200809L -o "$dropper" \
+    "$(dirname "${BASH_SOURCE[0]}")/xdnd_drop.c" -lX11 2>/dev/null; then
+    echo "skipped: the drops need a C compiler and the X11 headers"
+    dropper="" skipped=1
+fi
+drop() { # PATH: dropped on the middle of the file list
+    read -r l t r b < <(rect 106)
+    "$dropper" "$wid" $(((l + r) / 2)) $(((t + b) / 2)) "$1"
+}
+rm -f "$WINEPREFIX"/drive_c/[Tt][Ee][Mm][Pp]/whole.bin*
+#   name | what is dropped | the list's last line
+drop_cases=(
+    "a file dropped is trenned|$ROOT/whole.bin|Finish Trening successfully"
+    "a header piece dropped is built|C:/TEMP/whole.bin.tr0|Finish building successfully"
+)
+for row in "${drop_cases[@]}"; do
+    IFS='|' read -r name path last <<<"$row"
+    only "$name" && [[ -n $dropper ]] || continue
+    [[ $path == C:/* ]] && path=$WINEPREFIX/drive_c/TEMP/${path#C:/TEMP/}
+    start && take_window || { check "$name" 1 "the window did not come up"; stop; continue; }
+    drop "$path" && probe answer cancel
+    lines=$(probe list "$last")
+    check "$name" $([[ $lines == *"$last" ]]; echo $?) "listed:"$'\n'"$lines"
+    stop
+done
+
+# A drop while a run waits in its folder picker starts nothing.
+if only "drop during a run" && [[ -n $dropper ]] && start && take_window; then
+    click_control 103
+    probe answer ok "$(win "$ROOT/whole.bin")" && probe dialog >/dev/null
+    drop "$long"
+    sleep 2
+    probe answer cancel
+    lines=$(probe list "Finish Trening successfully")
+    probe dialog 5 >/dev/null
+    other=$?
+    check "a drop during a run starts nothing" \
+        $([[ $other -ne 0 && $lines == "$(pieces_of "$ROOT/whole.bin" "${at_144m[@]}")" ]]; echo $?) \
+        "another dialog: $((!other)); listed:"$'\n'"$lines"
+fi
+stop
+
+[[ $failures -eq 0 ]] || exit 1
+[[ $skipped -eq 0 ]] || exit 77
