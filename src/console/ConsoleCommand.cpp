@@ -40,11 +40,51 @@ int SizeIndexOf(std::string name) {
     return -1;
 }
 
-// Said under every help: split's reader would take 1M for 1048576 bytes.
-constexpr const char* SizesAndStatus =
-    "Sizes are decimal: 1M = 1000000 bytes, 1.44M = 1440000 bytes, 500K = 500000\n"
-    "bytes (unlike split -b 1M, which means 1048576 bytes).\n"
-    "Exit status: 0 finished, 1 refused or failed, 2 usage error.";
+// The help's examples in the words and paths of the system it runs on: a Windows
+// console knows neither ~ nor split, a Unix shell no drive letters.
+struct HelpWords {
+    const char* BinaryMegabyte; // who would take 1M for 1048576 bytes
+    const char* Tren;
+    const char* Build;
+    const char* Info;
+    const char* Verify;
+    const char* Program;
+};
+
+constexpr HelpWords UnixWords{
+    "unlike split -b 1M, which means 1048576 bytes",
+    "  tren-cli tren report.doc --size 1.44M --out /media/usb\n"
+    "  tren-cli tren backup.tar --size 5M --sums\n",
+    "  tren-cli build /media/usb/report.doc.tr0 --out ~/restored\n"
+    "  tren-cli build report.doc.tr0 --quiet && echo rebuilt",
+    "  tren-cli info /media/usb/report.doc.tr0\n",
+    "  tren-cli verify /media/usb/report.doc.tr0\n",
+    "  tren-cli tren report.doc --size 1.44M --out /media/usb\n"
+    "  tren-cli build /media/usb/report.doc.tr0 --out ~/restored\n",
+};
+
+constexpr HelpWords WindowsWords{
+    "unlike Explorer's MB, which is 1048576 bytes",
+    "  tren-cli tren report.doc --size 1.44M --out E:\\\n"
+    "  tren-cli tren backup.zip --size 5M --sums\n",
+    "  tren-cli build E:\\report.doc.tr0 --out %USERPROFILE%\\restored\n"
+    "  tren-cli build report.doc.tr0 --quiet && echo rebuilt",
+    "  tren-cli info E:\\report.doc.tr0\n",
+    "  tren-cli verify E:\\report.doc.tr0\n",
+    "  tren-cli tren report.doc --size 1.44M --out E:\\\n"
+    "  tren-cli build E:\\report.doc.tr0 --out %USERPROFILE%\\restored\n",
+};
+
+constexpr const HelpWords& Words = PathSeparator == '\\' ? WindowsWords : UnixWords;
+
+// Said under every help.
+std::string SizesAndStatus() {
+    return std::string("Sizes are decimal: 1M = 1000000 bytes, 1.44M = 1440000 bytes, 500K = "
+                       "500000\nbytes (") +
+           Words.BinaryMegabyte +
+           ").\n"
+           "Exit status: 0 finished, 1 refused or failed, 2 usage error.";
+}
 
 // Breaks text into lines of at most width columns at spaces; its own line breaks
 // stay.
@@ -264,31 +304,27 @@ struct CommandLine {
 constexpr const char* Outputs =
     "Standard output lists each file written, as \"PATH [N bytes]\", then the result;\n"
     "each message goes to standard error as \"tren-cli: FILE: TITLE: TEXT\".\n\n";
-constexpr const char* TrenExamples =
-    "\n\nExamples:\n"
-    "  tren-cli tren report.doc --size 1.44M --out /media/usb\n"
-    "  tren-cli tren backup.tar --size 5M --sums\n"
-    "  tren-cli tren -- -notes.txt   (after -- nothing is an option, so a name\n"
-    "                                 may start with '-')";
-constexpr const char* BuildExamples =
-    "\n\nExamples:\n"
-    "  tren-cli build /media/usb/report.doc.tr0 --out ~/restored\n"
-    "  tren-cli build report.doc.tr0 --quiet && echo rebuilt";
-constexpr const char* InfoExamples = "\nHere 0 means the set can be built.\n\n"
-                                     "Examples:\n"
-                                     "  tren-cli info /media/usb/report.doc.tr0\n"
-                                     "  tren-cli info report.doc.tr0 --json";
-constexpr const char* VerifyExamples =
-    "\nHere 0 means the set is whole.\n\n"
-    "Examples:\n"
-    "  tren-cli verify /media/usb/report.doc.tr0\n"
-    "  tren-cli verify report.doc.tr0 && tren-cli build report.doc.tr0";
-constexpr const char* ProgramExamples =
-    "\n\nExamples:\n"
-    "  tren-cli tren report.doc --size 1.44M --out /media/usb\n"
-    "  tren-cli build /media/usb/report.doc.tr0 --out ~/restored\n"
-    "  tren-cli tren -- -notes.txt   (after -- nothing is an option)\n\n"
-    "Run 'tren-cli COMMAND --help' for a command's arguments and options.";
+std::string TrenExamples() {
+    return std::string("\n\nExamples:\n") + Words.Tren +
+           "  tren-cli tren -- -notes.txt   (after -- nothing is an option, so a name\n"
+           "                                 may start with '-')";
+}
+std::string BuildExamples() {
+    return std::string("\n\nExamples:\n") + Words.Build;
+}
+std::string InfoExamples() {
+    return std::string("\nHere 0 means the set can be built.\n\nExamples:\n") + Words.Info +
+           "  tren-cli info report.doc.tr0 --json";
+}
+std::string VerifyExamples() {
+    return std::string("\nHere 0 means the set is whole.\n\nExamples:\n") + Words.Verify +
+           "  tren-cli verify report.doc.tr0 && tren-cli build report.doc.tr0";
+}
+std::string ProgramExamples() {
+    return std::string("\n\nExamples:\n") + Words.Program +
+           "  tren-cli tren -- -notes.txt   (after -- nothing is an option)\n\n"
+           "Run 'tren-cli COMMAND --help' for a command's arguments and options.";
+}
 
 CommandLine::CommandLine() {
     app.formatter(std::make_shared<HelpFormatter>());
@@ -326,7 +362,7 @@ CommandLine::CommandLine() {
                    "also write NAME.tr.sha256 beside the set: one sha256sum line per piece and one "
                    "for the source");
     tren->add_flag("-q,--quiet", quiet, quietly);
-    tren->footer(std::string(Outputs) + SizesAndStatus + TrenExamples);
+    tren->footer(Outputs + SizesAndStatus() + TrenExamples());
 
     build = app.add_subcommand("build",
                                "build the file again from the set whose header piece is HEADER");
@@ -340,28 +376,28 @@ CommandLine::CommandLine() {
                      "an existing folder for the rebuilt file NAME (default: the current one)")
         ->option_text("DIR");
     build->add_flag("-q,--quiet", quiet, quietly);
-    build->footer(std::string(Outputs) + SizesAndStatus + BuildExamples);
+    build->footer(Outputs + SizesAndStatus() + BuildExamples());
 
     info = app.add_subcommand("info", "show what the set of HEADER holds; writes nothing");
     info->add_option("HEADER", header, theHeader)->required()->check(notEmpty);
     info->add_flag("--json", json, "one JSON object instead of lines");
-    info->footer(std::string(SizesAndStatus) + InfoExamples);
+    info->footer(SizesAndStatus() + InfoExamples());
 
     verify = app.add_subcommand(
         "verify", "check that the set of HEADER can be built and, where NAME.tr.sha256 stands "
                   "beside it, that every piece is intact; writes nothing");
     verify->add_option("HEADER", header, theHeader)->required()->check(notEmpty);
-    verify->footer(std::string(SizesAndStatus) + VerifyExamples);
+    verify->footer(SizesAndStatus() + VerifyExamples());
 
     help = app.add_subcommand("help", "show this help, or a command's: tren-cli help COMMAND");
     help->add_option("COMMAND", about, "the command to explain");
-    help->footer(SizesAndStatus);
+    help->footer(SizesAndStatus());
 
-    app.footer(std::string(SizesAndStatus) + ProgramExamples);
+    app.footer(SizesAndStatus() + ProgramExamples());
 }
 
 int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& classStore,
-             std::ostream& out, std::ostream& err, bool errIsTerminal) {
+             std::ostream& out, std::ostream& err, Terminal errTerminal) {
     CommandLine cli;
     CLI::App& app = cli.app;
     // CLI11 would take an unknown word for a stray argument; name it for what it is.
@@ -425,7 +461,7 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
     }
 
     const bool trenning = cli.tren->parsed();
-    ConsoleProgressBar progress(err, errIsTerminal);
+    ConsoleProgressBar progress(err, errTerminal);
     ConsoleWindow window(err, outFolder, progress);
     ConsoleTextBox txtSrcFile;
     ConsoleComboBox cmbSize;
@@ -453,12 +489,12 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
 } // namespace
 
 int RunCommand(int argc, const char* const* argv, RunTime& runTime, ClassStore& classStore,
-               std::ostream& out, std::ostream& err, bool errIsTerminal) {
+               std::ostream& out, std::ostream& err, Terminal errTerminal) {
     // A reader that went away or a full disk behind standard output stops the
     // lines, never the run: the set or the rebuilt file is finished first.
     FailureKeepingBuffer kept(out.rdbuf());
     std::ostream lines(&kept);
-    const int status = Dispatch(argc, argv, runTime, classStore, lines, err, errIsTerminal);
+    const int status = Dispatch(argc, argv, runTime, classStore, lines, err, errTerminal);
     lines.flush();
     if (kept.Error() == 0)
         return status;

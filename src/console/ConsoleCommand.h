@@ -9,6 +9,8 @@ class RunTime;
 
 namespace tren::console {
 
+enum class Terminal;
+
 // The front end speaks the platform's interfaces throughout.
 using namespace tren::platform;
 
@@ -22,8 +24,8 @@ enum ExitStatus : int {
 // Parses the command line and runs the window's own handler for the verb, the
 // dialogs answered from the arguments.
 // The system's services come from main, which chose them, and so does the answer
-// to whether err is a terminal, where a progress bar is drawn.
+// to what kind of terminal err is, where a progress bar is drawn.
 int RunCommand(int argc, const char* const* argv, RunTime& runTime, ClassStore& classStore,
-               std::ostream& out, std::ostream& err, bool errIsTerminal = false);
+               std::ostream& out, std::ostream& err, Terminal errTerminal);
 
 } // namespace tren::console

@@ -50,7 +50,7 @@ std::string ConsoleComboBox::Text() const {
 }
 
 void ConsoleProgressBar::SetValue(float value) {
-    if (!visible_)
+    if (kind_ == Terminal::None)
         return;
     // One line, redrawn in place; cleared when the bar drops back to its minimum.
     if (value <= min_ || max_ <= min_) {
@@ -60,17 +60,25 @@ void ConsoleProgressBar::SetValue(float value) {
     constexpr int width = 30;
     const float share = std::clamp((value - min_) / (max_ - min_), 0.0f, 1.0f);
     const int filled = static_cast<int>(share * width + 0.5f);
-    terminal_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-              << std::string(static_cast<std::size_t>(width - filled), ' ') << "] "
-              << static_cast<int>(value) << '/' << static_cast<int>(max_) << std::flush;
-    drawn_ = true;
+    const std::string bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+                            std::string(static_cast<std::size_t>(width - filled), ' ') + "] " +
+                            std::to_string(static_cast<int>(value)) + '/' +
+                            std::to_string(static_cast<int>(max_));
+    // A shorter count than the last one would leave digits standing behind it.
+    const std::size_t blanks = bar.size() < drawnWidth_ ? drawnWidth_ - bar.size() : 0;
+    terminal_ << '\r' << bar << std::string(blanks, ' ') << std::flush;
+    drawnWidth_ = std::max(bar.size(), drawnWidth_);
 }
 
 void ConsoleProgressBar::Clear() {
-    if (!drawn_)
+    if (drawnWidth_ == 0)
         return;
-    terminal_ << "\r\033[K" << std::flush;
-    drawn_ = false;
+    // A console that shows escape sequences as text gets blanks over the bar.
+    if (kind_ == Terminal::EscapeCodes)
+        terminal_ << "\r\033[K" << std::flush;
+    else
+        terminal_ << '\r' << std::string(drawnWidth_, ' ') << '\r' << std::flush;
+    drawnWidth_ = 0;
 }
 
 OpenChoice ConsoleDialog::ShowOpen(const std::string&, const std::string&) {

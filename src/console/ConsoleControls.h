@@ -14,12 +14,19 @@ namespace tren::console {
 // The front end speaks the platform's interfaces throughout.
 using namespace tren::platform;
 
+// What the bar's stream is: a terminal that takes escape sequences, a console
+// that shows every byte it gets (Windows' own), or no terminal at all.
+enum class Terminal {
+    None,
+    PlainConsole,
+    EscapeCodes,
+};
+
 // Draws itself on a terminal only; otherwise it just keeps its values. The bar
 // has its line to itself: whoever writes a line first clears it.
 class ConsoleProgressBar final : public ProgressBar {
   public:
-    ConsoleProgressBar(std::ostream& terminal, bool visible)
-        : terminal_(terminal), visible_(visible) {}
+    ConsoleProgressBar(std::ostream& terminal, Terminal kind) : terminal_(terminal), kind_(kind) {}
     void SetMin(float value) override { min_ = value; }
     void SetMax(float value) override { max_ = value; }
     float Max() const override { return max_; }
@@ -30,8 +37,9 @@ class ConsoleProgressBar final : public ProgressBar {
 
   private:
     std::ostream& terminal_;
-    bool visible_;
-    bool drawn_ = false;
+    Terminal kind_;
+    // The columns the drawn bar takes; none when it is not drawn.
+    std::size_t drawnWidth_ = 0;
     float min_ = 0;
     float max_ = 100;
 };

@@ -19,8 +19,12 @@ std::string WindowText(HWND window) {
 }
 
 void Win32Window::MsgBox(const std::string& text, MessageStyle style, const std::string& title) {
-    ::MessageBoxA(Handle, text.c_str(), title.empty() ? ApplicationTitle : title.c_str(),
-                  MB_OK | static_cast<UINT>(style));
+    // Before the window is first shown (a set built from the command line), the
+    // box has no owner and stands in the middle of the screen, not of a window
+    // nobody sees.
+    const HWND owner = ::IsWindowVisible(Handle) ? Handle : nullptr;
+    ::MessageBoxA(owner, text.c_str(), title.empty() ? ApplicationTitle : title.c_str(),
+                  MB_OK | static_cast<UINT>(style) | (owner ? 0 : MB_TASKMODAL));
 }
 
 std::string Win32Window::ChooseFolder(const std::string& title) {
@@ -37,14 +41,55 @@ void Win32TextBox::SetText(const std::string& text) {
 
 void Win32ListBox::Clear() {
     ::SendMessageA(Handle, LB_RESETCONTENT, 0, 0);
+    widest_ = 0;
+    ::SendMessageA(Handle, LB_SETHORIZONTALEXTENT, 0, 0);
 }
 
 void Win32ListBox::AddItem(const std::string& text) {
     const LRESULT index =
         ::SendMessageA(Handle, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    Widen(text);
     // The newest line stays in sight.
     if (index >= 0)
         ::SendMessageA(Handle, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+}
+
+void Win32ListBox::Widen(const std::string& text) {
+    const HDC dc = ::GetDC(Handle);
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(Handle, WM_GETFONT, 0, 0)));
+    // Measured wide: the narrow text is UTF-8, which GDI's narrow calls may not take.
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                          length);
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, wide.c_str(), length, &extent);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(Handle, dc);
+    // The list draws its lines a few pixels in from its edge.
+    const int width = extent.cx + 2 * ::GetSystemMetrics(SM_CXEDGE) + 4;
+    if (width > widest_) {
+        widest_ = width;
+        ::SendMessageA(Handle, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest_), 0);
+    }
+}
+
+void Win32ListBox::FitWidth() {
+    widest_ = 0;
+    const LRESULT count = ::SendMessageA(Handle, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = ::SendMessageA(Handle, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length < 0)
+            continue;
+        std::string line(static_cast<std::size_t>(length) + 1, '\0');
+        ::SendMessageA(Handle, LB_GETTEXT, static_cast<WPARAM>(i),
+                       reinterpret_cast<LPARAM>(line.data()));
+        line.resize(static_cast<std::size_t>(length));
+        Widen(line);
+    }
+    ::SendMessageA(Handle, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest_), 0);
 }
 
 void Win32ComboBox::AddItem(const std::string& text) {
@@ -59,6 +104,7 @@ void Win32ComboBox::SetListIndex(int index) {
     // Setting the selection sends no notification: the click is raised here, as
     // the user's choice raises it.
     ::SendMessageA(Handle, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    chosen_ = index;
     RaiseClick();
 }
 
@@ -66,8 +112,34 @@ int Win32ComboBox::ListCount() const {
     return static_cast<int>(::SendMessageA(Handle, CB_GETCOUNT, 0, 0));
 }
 
+std::string Win32ComboBox::EntryText(int index) const {
+    const LRESULT length = ::SendMessageA(Handle, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length < 0)
+        return {};
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    ::SendMessageA(Handle, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                   reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
 std::string Win32ComboBox::Text() const {
+    if (choosing_)
+        if (const int index = ListIndex(); index >= 0)
+            return EntryText(index);
     return WindowText(Handle);
+}
+
+void Win32ComboBox::Chosen() {
+    chosen_ = ListIndex();
+    choosing_ = true;
+    RaiseClick();
+    choosing_ = false;
+}
+
+void Win32ComboBox::ShowChosen() {
+    if (chosen_ >= 0 && (ListIndex() != chosen_ || WindowText(Handle) != EntryText(chosen_)))
+        ::SendMessageA(Handle, CB_SETCURSEL, static_cast<WPARAM>(chosen_), 0);
 }
 
 void Win32ProgressBar::SetRange() {

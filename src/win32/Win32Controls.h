@@ -33,15 +33,24 @@ class Win32TextBox final : public TextBox {
     void SetText(const std::string& text) override;
 };
 
+// Scrolls sideways as far as its widest line reaches, so that a long path's
+// piece number and size can be seen.
 class Win32ListBox final : public ListBox {
   public:
     HWND Handle = nullptr;
     void Clear() override;
     void AddItem(const std::string& text) override;
+    // Measures every line again, in the list's font of now.
+    void FitWidth();
+
+  private:
+    void Widen(const std::string& text);
+    int widest_ = 0;
 };
 
 // A drop-down list with an editable field. Choosing an entry raises the click
-// event; typed text neither adds nor chooses one.
+// event; typed text neither adds nor chooses one, and goes once the box loses
+// the focus, so that the box always shows the size a run cuts with.
 class Win32ComboBox final : public ComboBox {
   public:
     HWND Handle = nullptr;
@@ -49,9 +58,19 @@ class Win32ComboBox final : public ComboBox {
     int ListIndex() const override;
     void SetListIndex(int index) override;
     int ListCount() const override;
+    // While a choice is raised, the chosen entry's text: the field still holds
+    // the one before when the system tells of the new selection.
     std::string Text() const override;
     // The user chose an entry from the list.
-    void Chosen() { RaiseClick(); }
+    void Chosen();
+    // Puts the chosen entry's text back in the field over whatever was typed.
+    void ShowChosen();
+
+  private:
+    std::string EntryText(int index) const;
+    bool choosing_ = false;
+    // The entry last chosen; the list's own selection may follow the typing.
+    int chosen_ = -1;
 };
 
 // Keeps the form's float range; the control shows values rounded. Each new value

@@ -6,6 +6,7 @@
 #include "window/FormLayout.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -152,11 +153,40 @@ LRESULT CALLBACK PathBoxProc(HWND box, UINT message, WPARAM w, LPARAM l, UINT_PT
     return ::DefSubclassProc(box, message, w, l);
 }
 
-// A flat button is drawn raised while the mouse is over it.
+bool IsEnter(const MSG* message) {
+    return message && (message->message == WM_KEYDOWN || message->message == WM_CHAR) &&
+           message->wParam == (message->message == WM_KEYDOWN ? VK_RETURN : '\r');
+}
+
+// A flat button is drawn raised while the mouse is over it. Enter clicks it when
+// it has the focus, as Space does: an owner-drawn button is no push button to the
+// dialog keys, which would send Enter to a default button the window has not.
 LRESULT CALLBACK FlatButtonProc(HWND button, UINT message, WPARAM w, LPARAM l, UINT_PTR,
                                 DWORD_PTR data) {
     auto* hot = reinterpret_cast<HWND*>(data);
     switch (message) {
+    case WM_GETDLGCODE:
+        if (IsEnter(reinterpret_cast<const MSG*>(l)))
+            return DLGC_WANTMESSAGE | DLGC_BUTTON;
+        break;
+    case WM_KEYDOWN:
+        // Held down, the key repeats: one click only.
+        if (w == VK_RETURN) {
+            if ((l & (1 << 30)) == 0)
+                ::SendMessageA(::GetParent(button), WM_COMMAND,
+                               MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                               reinterpret_cast<LPARAM>(button));
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (w == '\r')
+            return 0;
+        break;
+    case WM_UPDATEUISTATE:
+        // The focus rectangle shows once the keyboard is used.
+        ::InvalidateRect(button, nullptr, TRUE);
+        break;
     case WM_MOUSEMOVE:
         if (*hot != button) {
             if (*hot)
@@ -278,6 +308,9 @@ void Win32Form::Create(HINSTANCE instance) {
 
     background_ = ::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE));
     LayOut(DpiOf(window_.Handle));
+    // Focus rectangles hide until the keyboard is used.
+    ::SendMessageA(window_.Handle, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
+    ::DragAcceptFiles(window_.Handle, TRUE);
 }
 
 void Win32Form::LayOut(UINT dpi) {
@@ -319,6 +352,7 @@ void Win32Form::LayOut(UINT dpi) {
     ::SetWindowPos(window_.Handle, nullptr, 0, 0, frame.right - frame.left,
                    frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::InvalidateRect(window_.Handle, nullptr, TRUE);
+    listBox_.FitWidth();
 
     for (HFONT font : {oldWindowFont, oldButtonFont})
         if (font)
@@ -330,29 +364,53 @@ void Win32Form::Show(int how) {
     ::UpdateWindow(window_.Handle);
 }
 
-void Win32Form::RunOperation(void (frmTren::*handler)()) {
-    (form_.*handler)();
+template <class Handler> void Win32Form::RunOperation(Handler handler) {
+    if (running_)
+        return;
+    running_ = true;
+    handler();
+    running_ = false;
     MSG dropped;
     while (::PeekMessageA(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
         ;
     while (::PeekMessageA(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE))
         ;
+    while (::PeekMessageA(&dropped, nullptr, WM_DROPFILES, WM_DROPFILES, PM_REMOVE))
+        ::DragFinish(reinterpret_cast<HDROP>(dropped.wParam));
+}
+
+void Win32Form::DropFiles(HDROP drop) {
+    // The paths come as UTF-8, the narrow code page the manifest asks for.
+    std::vector<std::string> paths;
+    const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);
+        std::string path(length + 1, '\0');
+        ::DragQueryFileA(drop, i, path.data(), length + 1);
+        path.resize(length);
+        paths.push_back(std::move(path));
+    }
+    ::DragFinish(drop);
+    RunOperation([&] { form_.Form_DropFiles(paths); });
 }
 
 void Win32Form::OnCommand(int id, int code) {
     switch (id) {
     case IdFltbTren:
         if (code == BN_CLICKED)
-            RunOperation(&frmTren::fltbTren_Click);
+            RunOperation([this] { form_.fltbTren_Click(); });
         break;
     case IdFltbBuild:
         if (code == BN_CLICKED)
-            RunOperation(&frmTren::fltbBuild_Click);
+            RunOperation([this] { form_.fltbBuild_Click(); });
         break;
     case IdCmbSize:
-        // Only an entry chosen from the list is a click; typing is not.
+        // Only an entry chosen from the list is a click; typing is not, and what
+        // was typed goes with the focus.
         if (code == CBN_SELCHANGE)
             comboBox_.Chosen();
+        else if (code == CBN_KILLFOCUS)
+            comboBox_.ShowChosen();
         break;
     case IdLblLink:
         if (code == STN_CLICKED)
@@ -397,7 +455,7 @@ void Win32Form::DrawFlatButton(const DRAWITEMSTRUCT& item) {
                    ::GetSysColor(item.itemState & ODS_DISABLED ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
     ::DrawTextA(dc, caption, -1, &line, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
     ::SelectObject(dc, oldFont);
-    if (item.itemState & ODS_FOCUS) {
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
         RECT focus = face;
         ::InflateRect(&focus, -3, -3);
         ::DrawFocusRect(dc, &focus);
@@ -457,6 +515,9 @@ LRESULT Win32Form::Handle(UINT message, WPARAM w, LPARAM l) {
         if (w == SPI_SETNONCLIENTMETRICS)
             LayOut(dpi_);
         break;
+    case WM_DROPFILES:
+        DropFiles(reinterpret_cast<HDROP>(w));
+        return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);
         return 0;

@@ -34,9 +34,12 @@ class Win32Form {
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l);
     LRESULT Handle(UINT message, WPARAM w, LPARAM l);
     void OnCommand(int id, int code);
-    // Runs a button's handler, then drops the input that arrived meanwhile: the
-    // window took none while the run held it.
-    void RunOperation(void (frmTren::*handler)());
+    // Runs a handler that may start a run, then drops the input and the drops that
+    // arrived meanwhile: the window took none while the run held it. One that
+    // comes while a run is going on (a dialog of the run's lets messages through)
+    // is not started.
+    template <class Handler> void RunOperation(Handler handler);
+    void DropFiles(HDROP drop);
     // Fonts and places for the window's DPI and the font it uses.
     void LayOut(UINT dpi);
     void DrawFlatButton(const DRAWITEMSTRUCT& item);
@@ -66,6 +69,7 @@ class Win32Form {
     // The flat button the mouse is over, drawn raised.
     HWND hotButton_ = nullptr;
     UINT dpi_ = 96;
+    bool running_ = false;
 };
 
 } // namespace tren::win32

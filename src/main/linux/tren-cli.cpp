@@ -1,4 +1,5 @@
 #include "console/ConsoleCommand.h"
+#include "console/ConsoleControls.h"
 #include "platform/linux/FreedesktopClassStore.h"
 #include "platform/linux/PosixRunTime.h"
 #include "platform/linux/TypeIcons.h"
@@ -24,5 +25,7 @@ int main(int argc, char** argv) {
     auto classStore = tren::platform::FreedesktopClassStore::FromEnvironment(
         runTime.HomeFolder(), tren::platform::TypeIcons());
     return tren::console::RunCommand(argc, argv, runTime, classStore, std::cout, std::cerr,
-                                     ::isatty(STDERR_FILENO) == 1);
+                                     ::isatty(STDERR_FILENO) == 1
+                                         ? tren::console::Terminal::EscapeCodes
+                                         : tren::console::Terminal::None);
 }

@@ -1,4 +1,5 @@
 #include "console/ConsoleCommand.h"
+#include "console/ConsoleControls.h"
 #include "platform/windows/RegistryClassStore.h"
 #include "platform/windows/Win32RunTime.h"
 
@@ -9,16 +10,14 @@
 int main(int argc, char** argv) {
     // Lines are UTF-8, as the paths in them are.
     ::SetConsoleOutputCP(CP_UTF8);
-    // The progress bar redraws its line with terminal sequences, which a console
-    // understands once asked to.
-    const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    // Many consoles show escape sequences as text: the progress bar redraws its
+    // line with a carriage return and blanks alone.
     DWORD mode = 0;
-    const bool console = ::GetConsoleMode(err, &mode) != FALSE;
-    if (console)
-        ::SetConsoleMode(err, mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    const bool console = ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
     // The console over Windows' services.
     tren::platform::Win32RunTime runTime;
     tren::platform::RegistryClassStore classStore;
     return tren::console::RunCommand(argc, argv, runTime, classStore, std::cout, std::cerr,
-                                     console);
+                                     console ? tren::console::Terminal::PlainConsole
+                                             : tren::console::Terminal::None);
 }
