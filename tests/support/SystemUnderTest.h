@@ -8,8 +8,6 @@
 #else
 #include "platform/linux/PosixRunTime.h"
 #include "support/linux/FaultyCalls.h"
-
-#include <cerrno>
 #endif
 
 namespace tren::test {

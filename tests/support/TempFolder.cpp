@@ -9,19 +9,12 @@ namespace tren::test {
 
 TempFolder::TempFolder() {
     static std::mt19937_64 generator{std::random_device{}()};
-    const auto base = std::filesystem::temp_directory_path();
-    // A name no one holds yet: create_directory says false for one that exists.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto candidate = base / ("tren-test-" + std::to_string(generator()));
-        std::error_code error;
-        if (std::filesystem::create_directory(candidate, error)) {
-            path_ = candidate.string();
-            return;
-        }
-        if (error)
-            break;
-    }
-    throw std::runtime_error("cannot make a temporary folder");
+    const auto path =
+        std::filesystem::temp_directory_path() / ("tren-test-" + std::to_string(generator()));
+    // One that exists already is another's, never to be shared nor removed.
+    if (!std::filesystem::create_directory(path))
+        throw std::runtime_error("cannot make a temporary folder");
+    path_ = path.string();
 }
 
 TempFolder::~TempFolder() {

@@ -2,6 +2,7 @@
 
 #include "platform/linux/SystemCalls.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <limits>
@@ -23,60 +24,77 @@ class FaultyCalls : public platform::SystemCalls {
     int FailWith = EIO;
     std::vector<std::string> Made; // every call made, by name, in order
 
-    int Open(const char* path, int flags, mode_t mode) override;
-    int Close(int fd) override;
-    ssize_t PRead(int fd, void* buffer, size_t count, off_t offset) override {
-        return Fails("read") ? -1 : SystemCalls::PRead(fd, buffer, count, offset);
+    int Open(const char* path, int flags, mode_t mode) override {
+        if (Fails("open"))
+            return -1;
+        if (!UnnamedFiles && (flags & O_TMPFILE) == O_TMPFILE)
+            return Refused(EOPNOTSUPP);
+        return SystemCalls::Open(path, flags, mode);
     }
-    ssize_t PWrite(int fd, const void* buffer, size_t count, off_t offset) override;
-    ssize_t CopyFileRange(int in, off_t* inOffset, int out, off_t* outOffset,
-                          size_t count) override;
-    int FStat(int fd, struct stat* st) override {
-        return Fails("fstat") ? -1 : SystemCalls::FStat(fd, st);
+    int Close(int fd) override {
+        // close gives the descriptor back even when it reports a failure.
+        const bool fails = Fails("close");
+        const int result = SystemCalls::Close(fd);
+        return fails ? Refused(FailWith) : result;
     }
-    int LStat(const char* path, struct stat* st) override {
-        return Fails("lstat") ? -1 : SystemCalls::LStat(path, st);
+    ssize_t PWrite(int fd, const void* buffer, size_t count, off_t offset) override {
+        if (Fails("write"))
+            return -1;
+        return WritesStall ? 0 : Budgeted(count, [&](size_t n) {
+            return SystemCalls::PWrite(fd, buffer, n, offset);
+        });
     }
-    int Stat(const char* path, struct stat* st) override {
-        return Fails("stat") ? -1 : SystemCalls::Stat(path, st);
+    ssize_t CopyFileRange(int in, off_t* inAt, int out, off_t* outAt, size_t count) override {
+        if (Fails("copy"))
+            return -1;
+        if (!KernelCopy)
+            return Refused(EXDEV);
+        return Budgeted(
+            count, [&](size_t n) { return SystemCalls::CopyFileRange(in, inAt, out, outAt, n); });
     }
-    int FDataSync(int fd) override { return Fails("fdatasync") ? -1 : SystemCalls::FDataSync(fd); }
-    int FSync(int fd) override { return Fails("fsync") ? -1 : SystemCalls::FSync(fd); }
-    int SyncFileRange(int fd) override {
-        return Fails("sync_file_range") ? -1 : SystemCalls::SyncFileRange(fd);
+// The call made unless it is the one to fail.
+#define TREN_FAULTY(Type, Method, name, failed, Params, Args)                                      \
+    Type Method Params override {                                                                  \
+        return Fails(name) ? failed : SystemCalls::Method Args;                                    \
     }
-    int FChmod(int fd, mode_t mode) override {
-        return Fails("fchmod") ? -1 : SystemCalls::FChmod(fd, mode);
-    }
-    int LinkAt(int fd, const char* path) override {
-        return Fails("link") ? -1 : SystemCalls::LinkAt(fd, path);
-    }
-    int Rename(const char* from, const char* to) override {
-        return Fails("rename") ? -1 : SystemCalls::Rename(from, to);
-    }
-    int Unlink(const char* path) override {
-        return Fails("unlink") ? -1 : SystemCalls::Unlink(path);
-    }
-    int MkDir(const char* path, mode_t mode) override {
-        return Fails("mkdir") ? -1 : SystemCalls::MkDir(path, mode);
-    }
-    int Flock(int fd, int operation) override {
-        return Fails("flock") ? -1 : SystemCalls::Flock(fd, operation);
-    }
-    long FPathConf(int fd, int name) override {
-        return Fails("fpathconf") ? -1 : SystemCalls::FPathConf(fd, name);
-    }
-    ssize_t ReadLink(const char* path, char* buffer, size_t size) override {
-        return Fails("readlink") ? -1 : SystemCalls::ReadLink(path, buffer, size);
-    }
-    char* GetCwd(char* buffer, size_t size) override {
-        return Fails("getcwd") ? nullptr : SystemCalls::GetCwd(buffer, size);
-    }
+    TREN_FAULTY(ssize_t, PRead, "read", -1, (int f, void* b, size_t n, off_t at), (f, b, n, at))
+    TREN_FAULTY(int, FStat, "fstat", -1, (int f, struct stat* st), (f, st))
+    TREN_FAULTY(int, LStat, "lstat", -1, (const char* p, struct stat* st), (p, st))
+    TREN_FAULTY(int, Stat, "stat", -1, (const char* p, struct stat* st), (p, st))
+    TREN_FAULTY(int, FDataSync, "fdatasync", -1, (int f), (f))
+    TREN_FAULTY(int, FSync, "fsync", -1, (int f), (f))
+    TREN_FAULTY(int, SyncFileRange, "sync_file_range", -1, (int f), (f))
+    TREN_FAULTY(int, FChmod, "fchmod", -1, (int f, mode_t mode), (f, mode))
+    TREN_FAULTY(int, LinkAt, "link", -1, (int f, const char* p), (f, p))
+    TREN_FAULTY(int, Rename, "rename", -1, (const char* from, const char* to), (from, to))
+    TREN_FAULTY(int, Unlink, "unlink", -1, (const char* p), (p))
+    TREN_FAULTY(int, MkDir, "mkdir", -1, (const char* p, mode_t mode), (p, mode))
+    TREN_FAULTY(int, Flock, "flock", -1, (int f, int operation), (f, operation))
+    TREN_FAULTY(long, FPathConf, "fpathconf", -1, (int f, int name), (f, name))
+    TREN_FAULTY(ssize_t, ReadLink, "readlink", -1, (const char* p, char* b, size_t n), (p, b, n))
+    TREN_FAULTY(char*, GetCwd, "getcwd", nullptr, (char* b, size_t n), (b, n))
+#undef TREN_FAULTY
 
   private:
     // Counts the call; true when this one is to fail (errno is then set).
-    bool Fails(const char* name);
-    template <class Write> ssize_t Budgeted(size_t count, Write write);
+    bool Fails(const char* name) {
+        Made.emplace_back(name);
+        const bool fails = static_cast<long>(Made.size()) == FailAt || Failing.count(name);
+        if (fails)
+            errno = FailWith;
+        return fails;
+    }
+    static int Refused(int error) {
+        return errno = error, -1;
+    }
+    // A write of at most what the disk still takes; none at all once it is full.
+    template <class Write> ssize_t Budgeted(size_t count, Write write) {
+        if (WriteBudget <= 0)
+            return Refused(ENOSPC);
+        const ssize_t n = write(static_cast<size_t>(std::min<std::int64_t>(WriteBudget, count)));
+        WriteBudget -= std::max<ssize_t>(n, 0);
+        return n;
+    }
 };
 
 } // namespace tren::test
