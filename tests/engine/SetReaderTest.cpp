@@ -84,6 +84,10 @@ struct Damage {
     bool sourceChanges = false; // every read of the source finds other bytes
 };
 
+void PrintTo(const Damage& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class SetReaderTest : public testing::TestWithParam<Damage> {};
 
 // Three pieces of 500K with a last piece of 1000 bytes, damaged one way per row.
