@@ -91,7 +91,8 @@ void PrintTo(const Damage& row, std::ostream* out) {
 class SetReaderTest : public testing::TestWithParam<Damage> {};
 
 // Three pieces of 500K with a last piece of 1000 bytes, damaged one way per row.
-// What the reader says of each piece, info and verify show (sets_test.sh).
+// What the reader says of each piece, info and verify show (sets_test.sh); a missing
+// piece's refusal is the console's (tren_cli_test.sh, terminal_test.sh).
 TEST_P(SetReaderTest, BuildingRefusesWhatTheReaderFinds) {
     const Damage& row = GetParam();
     EngineRun run;
@@ -130,8 +131,6 @@ const Damage damages[] = {
     {"short_piece", Checksums::Skip, [](auto piece) { fs::resize_file(piece, 499999); },
      Outcome::Kind::Refused,
      "Piece file is too short: PIECE holds 499999 bytes, the set needs 500000"},
-    {"missing_piece", Checksums::Skip, [](auto piece) { fs::remove(piece); },
-     Outcome::Kind::Refused, "Piece file is missing: PIECE"},
     {"damaged_piece", Checksums::Write,
      [](auto piece) {
          auto bytes = test::ReadFile(piece);
