@@ -35,7 +35,7 @@ Files In(const std::string& folder) {
 }
 
 class FaultTableTest : public testing::TestWithParam<Way> {
-  protected:
+  public:
     TempFolder root;
     // A (the stale set already there) and B (what is cut now) share one name.
     const Bytes a = RandomBytes(1700000, 1);
@@ -126,22 +126,23 @@ class FaultTableTest : public testing::TestWithParam<Way> {
         }
         return ui.calls.Made.size();
     }
+
+    void EveryCall(const char* what, std::size_t (FaultTableTest::*run)(long, const std::string&)) {
+        const std::size_t calls = (this->*run)(0, root / "clean");
+        ASSERT_GT(calls, 10u);
+        for (std::size_t k = 1; k <= calls; ++k)
+            (this->*run)(static_cast<long>(k), root / std::to_string(k));
+        std::cout << what << ", " << GetParam().name << ": " << calls << " faults injected\n";
+    }
 };
 
+// The clean run counts the calls; then each in turn fails, in a folder of its own.
 TEST_P(FaultTableTest, TrenLosesNothingWhicheverCallFails) {
-    const std::size_t calls = TrenOverStaleSet(0, root / "clean");
-    ASSERT_GT(calls, 10u);
-    for (std::size_t k = 1; k <= calls; ++k)
-        TrenOverStaleSet(static_cast<long>(k), root / std::to_string(k));
-    std::cout << "tren, " << GetParam().name << ": " << calls << " faults injected\n";
+    EveryCall("tren", &FaultTableTest::TrenOverStaleSet);
 }
 
 TEST_P(FaultTableTest, BuildLosesNothingWhicheverCallFails) {
-    const std::size_t calls = BuildOverExistingFile(0, root / "clean");
-    ASSERT_GT(calls, 10u);
-    for (std::size_t k = 1; k <= calls; ++k)
-        BuildOverExistingFile(static_cast<long>(k), root / std::to_string(k));
-    std::cout << "build, " << GetParam().name << ": " << calls << " faults injected\n";
+    EveryCall("build", &FaultTableTest::BuildOverExistingFile);
 }
 
 // Each road this system has, with a full disk (the header named by its full path)

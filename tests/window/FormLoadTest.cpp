@@ -16,23 +16,10 @@ class FormLoadTest : public testing::Test {
   protected:
     TempFolder sets, out, elsewhere;
     fs::path savedDirectory = fs::current_path();
-    ScriptedForm ui{ScriptedForm::Start::Unloaded};
 
     FormLoadTest() { fs::current_path(elsewhere.Path()); }
     ~FormLoadTest() override { fs::current_path(savedDirectory); }
 };
-
-// The program file is registered as the system names it, not the current directory.
-TEST_F(FormLoadTest, WithoutAnArgumentRegistersTheRunningProgram) {
-    const std::string program = out / "tren";
-    WriteFile(program, {0x7f});
-    ui.runTime.Program = program;
-    ui.form.Form_Load("");
-    EXPECT_EQ(ui.Only("store "), (Lines{"TR.File\\DefaultIcon = " + program + ", 0",
-                                        ".tr0 = TR.File", "TR.File = Trening File",
-                                        "TR.File\\shell\\Build\\command = " + program + " %1"}));
-    EXPECT_TRUE(ui.Boxes().empty());
-}
 
 // The path from the current directory, its bytes kept as UTF-8 on every system.
 std::string Relative(const std::string& path) {
@@ -66,6 +53,7 @@ TEST_F(FormLoadTest, BuildsTheNamedSetOrSaysItIsMissingWithoutRegistering) {
                   (Lines{out / name + " [1440077 bytes]", "Finish building successfully"}));
         EXPECT_TRUE(ReadFile(out / name) == source);
     }
+    ScriptedForm ui{ScriptedForm::Start::Unloaded};
     ui.form.Form_Load(sets / "no such set.tr0");
     EXPECT_EQ(ui.log, (Lines{"clear", "box Building Error|48|File is not exist."}));
     EXPECT_EQ(ui.text.text, sets / "no such set.tr0");

@@ -43,7 +43,6 @@ class ScriptedForm : platform::Window,
     std::vector<std::string> log;
     std::vector<std::string> Only(const std::string& prefix) const;
     std::vector<std::string> Boxes() const { return Only("box "); }
-    std::vector<std::string> Progress() const { return Only("progress "); }
     std::string LastLine() const { return list.lines.empty() ? "" : list.lines.back(); }
     std::deque<std::string> folders; // what the folder picker answers, in turn
 
