@@ -106,7 +106,7 @@ inline void ExpectReadersShareAndAWriterWaits(platform::RunTime& runTime) {
     using namespace std::chrono_literals;
     TempFolder f;
     auto reader = runTime.LockFolder(f.Path(), platform::LockKind::Shared);
-    // Another spelling of the same folder, in case a system keys its lock by name.
+    // Another spelling of the same folder.
     auto second = std::async(std::launch::async, [&] {
         return runTime.LockFolder(platform::WithTrailingSeparator(f.Path()),
                                   platform::LockKind::Shared);
@@ -118,8 +118,10 @@ inline void ExpectReadersShareAndAWriterWaits(platform::RunTime& runTime) {
     second.get().reset();
 
     std::atomic<bool> written = false;
+    // The writer spells the folder as the second reader did: the lock is the folder's.
     std::thread writer([&] {
-        const auto lock = runTime.LockFolder(f.Path(), platform::LockKind::Exclusive);
+        const auto lock = runTime.LockFolder(platform::WithTrailingSeparator(f.Path()),
+                                             platform::LockKind::Exclusive);
         written = true;
     });
     // A lock that works keeps the writer out however long this takes.
