@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -28,6 +29,22 @@ struct EntryInfo {
     FileId TargetId;
 };
 
+// What tells that a file changed: its length and its modification and change
+// times (in the system's own units; a system without change times gives 0).
+struct FileStamp {
+    std::int64_t Length = 0;
+    std::int64_t Modified = 0;
+    std::int64_t Changed = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The room left on a folder's disk for this user, and the unit every file's
+// length is rounded up to there.
+struct DiskSpace {
+    std::int64_t Free = 0;
+    std::int64_t Unit = 1;
+};
+
 // A regular file held open for reading: a source, a header or a data piece. It
 // stays the same file while open, whatever happens to its name.
 class InputFile {
@@ -36,6 +53,8 @@ class InputFile {
     virtual const std::string& Path() const = 0;
     virtual FileId Id() const = 0;
     virtual std::int64_t Length() = 0;
+    // Looked at anew on each call.
+    virtual FileStamp Stamp() = 0;
     // Returns the bytes found, fewer than asked only at the end of the file.
     virtual std::size_t ReadAt(std::int64_t offset, std::span<std::uint8_t> into) = 0;
 };
@@ -125,8 +144,27 @@ class RunTime : public EntryLookup {
     virtual void FlushFolder(const std::string& folder) = 0;
     // The longest file name, in bytes, that the folder can hold.
     virtual std::size_t MaxNameLength(const std::string& folder) = 0;
-    // Waits for the lock; released when the returned object goes.
-    virtual std::unique_ptr<FolderLock> LockFolder(const std::string& folder, LockKind kind) = 0;
+    // Waits for the lock, calling waiting first where another run holds it;
+    // released when the returned object goes.
+    virtual std::unique_ptr<FolderLock> LockFolder(const std::string& folder, LockKind kind,
+                                                   const std::function<void()>& waiting) = 0;
+    std::unique_ptr<FolderLock> LockFolder(const std::string& folder, LockKind kind) {
+        return LockFolder(folder, kind, {});
+    }
+    virtual DiskSpace SpaceOf(const std::string& folder) = 0;
+    // Why the folder's disk would not take name as it is given ("" when it
+    // would): characters that disk forbids, or a trailing dot or blank that it
+    // would drop. Asked before anything is written under that name.
+    virtual std::string NameRefusal(const std::string& folder, const std::string& name) = 0;
+    // The hidden temporary files that runs which are gone left in the folder: a
+    // live run's are never counted. Removes them where remove is set; returns how
+    // many there were.
+    virtual int Leftovers(const std::string& folder, bool remove) = 0;
+    // Whether the disk holding path has a trash (the Recycle Bin) that would take
+    // the file; asked before anything is written.
+    virtual bool HasTrash(const std::string& path) = 0;
+    // Moves the file at path to its disk's trash, where a person can get it back.
+    virtual void MoveToTrash(const std::string& path) = 0;
 
     // Only regular files are opened; anything else (a pipe, a device, a folder) is
     // refused without waiting on it.

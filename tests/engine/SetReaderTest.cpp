@@ -62,6 +62,7 @@ class ChangingFile final : public platform::InputFile {
     const std::string& Path() const override { return inner_->Path(); }
     platform::FileId Id() const override { return inner_->Id(); }
     std::int64_t Length() override { return inner_->Length(); }
+    platform::FileStamp Stamp() override { return inner_->Stamp(); }
     std::size_t ReadAt(std::int64_t offset, std::span<std::uint8_t> into) override {
         const std::size_t got = inner_->ReadAt(offset, into);
         ++reads_;

@@ -18,6 +18,7 @@ class ForwardingRunTime final : public platform::RunTime {
 
     std::optional<std::string> Default;
     std::optional<std::string> Program;
+    std::optional<platform::DiskSpace> Space;
     // Stands between a test and every file opened for reading, where set.
     std::function<std::unique_ptr<platform::InputFile>(std::unique_ptr<platform::InputFile>)>
         WrapInput;
@@ -30,10 +31,23 @@ class ForwardingRunTime final : public platform::RunTime {
     std::size_t MaxNameLength(const std::string& folder) override {
         return inner_.MaxNameLength(folder);
     }
+    using platform::RunTime::LockFolder;
     std::unique_ptr<platform::FolderLock> LockFolder(const std::string& folder,
-                                                     platform::LockKind kind) override {
-        return inner_.LockFolder(folder, kind);
+                                                     platform::LockKind kind,
+                                                     const std::function<void()>& waiting) override {
+        return inner_.LockFolder(folder, kind, waiting);
     }
+    platform::DiskSpace SpaceOf(const std::string& folder) override {
+        return Space ? *Space : inner_.SpaceOf(folder);
+    }
+    std::string NameRefusal(const std::string& folder, const std::string& name) override {
+        return inner_.NameRefusal(folder, name);
+    }
+    int Leftovers(const std::string& folder, bool remove) override {
+        return inner_.Leftovers(folder, remove);
+    }
+    bool HasTrash(const std::string& path) override { return inner_.HasTrash(path); }
+    void MoveToTrash(const std::string& path) override { inner_.MoveToTrash(path); }
     std::unique_ptr<platform::InputFile> OpenInput(const std::string& path) override {
         auto file = inner_.OpenInput(path);
         return WrapInput ? WrapInput(std::move(file)) : std::move(file);

@@ -203,6 +203,7 @@ class PosixInputFile final : public InputFile {
     FileId Id() const override { return id_; }
     int fd() const { return file_.fd(); }
 
+    FileStamp Stamp() override { return {Length(), 0, 0}; } // PLACEHOLDER
     std::int64_t Length() override {
         struct stat st {};
         if (sys_.FStat(file_.fd(), &st) != 0)
@@ -461,7 +462,9 @@ std::size_t PosixRunTime::MaxNameLength(const std::string& folder) {
     return static_cast<std::size_t>(limit > 0 ? std::min(limit, Longest) : Longest);
 }
 
-std::unique_ptr<FolderLock> PosixRunTime::LockFolder(const std::string& folder, LockKind kind) {
+std::unique_ptr<FolderLock> PosixRunTime::LockFolder(const std::string& folder, LockKind kind,
+                                              const std::function<void()>& waiting) {
+    (void)waiting; // PLACEHOLDER
     const int fd = OpenRetrying(sys_, folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0)
         Fail(errno, "Cannot open the folder", folder);
@@ -611,6 +614,15 @@ std::string PosixRunTime::FullPath(const std::string& path) {
     if (!full.is_absolute())
         full = std::filesystem::path(CurrentDirectory()) / full;
     return full.lexically_normal().string();
+}
+
+// PLACEHOLDER: the services below are yet to be written for this system.
+DiskSpace PosixRunTime::SpaceOf(const std::string&) { return {INT64_MAX, 1}; }
+std::string PosixRunTime::NameRefusal(const std::string&, const std::string&) { return {}; }
+int PosixRunTime::Leftovers(const std::string&, bool) { return 0; }
+bool PosixRunTime::HasTrash(const std::string&) { return false; }
+void PosixRunTime::MoveToTrash(const std::string& path) {
+    throw RunTimeError(ErrorCode::InvalidArgument, "Cannot move to the trash", path, "no trash");
 }
 
 } // namespace tren::platform

@@ -224,6 +224,7 @@ class Win32InputFile final : public InputFile {
     const std::string& Path() const override { return path_; }
     FileId Id() const override { return id_; }
 
+    FileStamp Stamp() override { return {Length(), 0, 0}; } // PLACEHOLDER
     std::int64_t Length() override {
         LARGE_INTEGER size{};
         if (!sys_.GetFileSizeEx(file_.get(), &size))
@@ -451,7 +452,9 @@ std::size_t Win32RunTime::MaxNameLength(const std::string&) {
     return 255;
 }
 
-std::unique_ptr<FolderLock> Win32RunTime::LockFolder(const std::string& folder, LockKind kind) {
+std::unique_ptr<FolderLock> Win32RunTime::LockFolder(const std::string& folder, LockKind kind,
+                                              const std::function<void()>& waiting) {
+    (void)waiting; // PLACEHOLDER
     const std::string name = LockFileName(sys_, FullPath(folder));
     Handle file(sys_, sys_.CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll,
                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL));
@@ -602,6 +605,15 @@ std::string Win32RunTime::FullPath(const std::string& path) {
         }
         buffer.resize(n + 1);
     }
+}
+
+// PLACEHOLDER: the services below are yet to be written for this system.
+DiskSpace Win32RunTime::SpaceOf(const std::string&) { return {INT64_MAX, 1}; }
+std::string Win32RunTime::NameRefusal(const std::string&, const std::string&) { return {}; }
+int Win32RunTime::Leftovers(const std::string&, bool) { return 0; }
+bool Win32RunTime::HasTrash(const std::string&) { return false; }
+void Win32RunTime::MoveToTrash(const std::string& path) {
+    throw RunTimeError(ErrorCode::InvalidArgument, "Cannot move to the trash", path, "no trash");
 }
 
 } // namespace tren::platform
