@@ -297,6 +297,7 @@ struct CommandLine {
     std::string outFolder = ".";
     std::string about; // help's COMMAND
     bool sums = false;
+    bool noClobber = false;
     bool quiet = false;
     bool json = false;
 };
@@ -375,6 +376,8 @@ CommandLine::CommandLine() {
         ->add_option("--out", outFolder,
                      "an existing folder for the rebuilt file NAME (default: the current one)")
         ->option_text("DIR");
+    build->add_flag("-n,--no-clobber", noClobber,
+                    "refuse to replace a file already standing at the rebuilt file's name");
     build->add_flag("-q,--quiet", quiet, quietly);
     build->footer(Outputs + SizesAndStatus() + BuildExamples());
 
@@ -473,6 +476,13 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
                  {runTime, classStore, desktop});
 
     form.PrepareControls();
+    form.SetWaitingNotice([&](const std::string& folder) {
+        progress.Clear();
+        err << Program << ": waiting for another run in " << (folder.empty() ? "." : folder)
+            << " to finish\n";
+    });
+    // Like cp: an existing file is replaced, unless the caller says not to.
+    form.SetReplacing(cli.noClobber ? engine::Replacing::Refuse : engine::Replacing::Overwrite);
     if (trenning) {
         cmbSize.SetListIndex(SizeIndexOf(cli.size));
         form.SetChecksums(cli.sums ? engine::Checksums::Write : engine::Checksums::Skip);

@@ -30,6 +30,13 @@ std::string ShortBy(const PieceReport& piece) {
 // read without writing anything.
 struct SetReport {
     explicit SetReport(RunTime& runTime, const std::string& header) : Set(runTime, header) {
+        try {
+            const std::string folder = Set.Folder();
+            Leftovers = runTime.Leftovers(folder.empty() ? runTime.CurrentDirectory() : folder,
+                                          false);
+        } catch (const RunTimeError&) {
+            // A folder that cannot be listed has no leftovers to mention.
+        }
         Fields = Set.ReadHeader();
         if (!Fields)
             return;
@@ -46,6 +53,8 @@ struct SetReport {
     SetReader Set;
     std::optional<pieces::Header> Fields;
     std::string Rebuilt;
+    // Hidden files that killed runs left beside the set.
+    int Leftovers = 0;
 };
 
 // The length of the valid UTF-8 sequence at i, or 0 when the byte there starts none.
@@ -133,7 +142,8 @@ void PrintJson(const SetReport& report, std::ostream& out) {
             << JsonName("name", report.Rebuilt);
     }
     const std::string problem = report.Problem();
-    out << ", \"buildable\": " << (problem.empty() ? "true" : "false");
+    out << ", \"buildable\": " << (problem.empty() ? "true" : "false")
+        << ", \"leftovers\": " << report.Leftovers;
     if (!problem.empty())
         out << ", " << JsonName("reason", problem);
     out << ", \"files\": [";
@@ -174,6 +184,10 @@ void PrintText(const SetReport& report, std::ostream& out) {
     }
     const std::string problem = report.Problem();
     out << "buildable:  " << (problem.empty() ? "yes" : "no (" + problem + ")") << '\n';
+    if (report.Leftovers > 0)
+        out << "leftovers:  " << report.Leftovers
+            << " hidden files of runs that did not finish; the next tren or build here "
+               "removes them\n";
 }
 
 } // namespace

@@ -30,46 +30,81 @@ std::optional<Message> CheckDestination(platform::RunTime& runTime, const SetRea
     const platform::EntryInfo entry = runTime.Examine(destination);
     if (entry.TargetKind == EntryKind::Missing)
         return std::nullopt;
-    std::vector<const platform::InputFile*> setFiles{&set.HeaderFile()};
+    std::vector<std::pair<platform::FileId, std::string>> setFiles{
+        {set.HeaderFile().Id(), set.HeaderFile().Path()}};
     for (const auto& piece : set.Pieces())
-        setFiles.push_back(piece.File.get());
-    for (const auto* file : setFiles)
-        if (file->Id() == entry.TargetId || file->Id() == entry.Id)
+        setFiles.emplace_back(piece.Id, piece.Path);
+    for (const auto& [id, path] : setFiles)
+        if (id == entry.TargetId || id == entry.Id)
             return Message{BuildingError,
-                           "The rebuilt file " + destination + " would replace " + file->Path() +
+                           "The rebuilt file " + destination + " would replace " + path +
                                ", a file of the set being built. Choose another folder.",
                            MessageStyle::Exclamation, destination};
     return std::nullopt;
+}
+
+// What becomes of a file standing at the destination; asked before anything is
+// written, so that a disk without a trash is known before the image is there.
+struct Replacement {
+    std::optional<Message> Refusal;
+    bool ToTrash = false;
+};
+
+Replacement PlanReplacement(platform::RunTime& runTime, const std::string& destination,
+                            Replacing existing) {
+    const platform::EntryInfo entry = runTime.Examine(destination);
+    if (entry.TargetKind == EntryKind::Missing)
+        return {};
+    if (existing == Replacing::Refuse)
+        return {Message{BuildingError, "The file " + destination + " already exists.",
+                        MessageStyle::Exclamation, destination}};
+    // A link is replaced where it leads, as before; only a plain file is kept.
+    return {std::nullopt, existing == Replacing::Trash && entry.Kind == EntryKind::Regular &&
+                              runTime.HasTrash(destination)};
+}
+
+// The rebuilt file against the room its disk has; the file it replaces stays
+// until the new one is whole.
+std::optional<Message> CheckImageRoom(platform::RunTime& runTime, const RunState& state,
+                                      std::int64_t length) {
+    if (runTime.Examine(state.DestFile).TargetKind == EntryKind::Other)
+        return std::nullopt; // a device is written where it stands
+    const platform::DiskSpace space = runTime.SpaceOf(state.DestDir);
+    return CheckRoom(BuildingError, state.DestDir, space, Allotted(space, length));
 }
 
 // The image is written as a new file that takes the destination's name only once
 // it is whole and on the disk, so that a failure leaves an existing file as it
 // was and nothing half written behind.
 void WriteImage(OperationContext& context, RunState& state, SetReader& set,
-                const pieces::Header& header) {
+                const pieces::Header& header, bool toTrash) {
     const auto image =
         context.RunTime.CreateOutput(state.DestFile, platform::Naming::ReplaceLinkTarget);
     for (auto& piece : set.Pieces()) {
         context.Sink.Progress(piece.Index + 1);
-        context.Buffers.CopyFileToFile(*piece.File, 1, *image,
+        context.Buffers.CopyFileToFile(*set.Reopen(piece), 1, *image,
                                        std::int64_t{piece.Index - 1} * state.PieceSize + 1,
                                        piece.Needed);
         image->StartFlush();
     }
     image->Flush();
+    // The file replaced goes where the person can get it back, only now that
+    // its successor is whole.
+    if (toTrash)
+        context.RunTime.MoveToTrash(state.DestFile);
     image->Publish();
     image->FlushName();
     context.Sink.ListWritten(WrittenLine(state.DestFile, pieces::RebuiltLength(header)));
 }
 
-Outcome Rebuild(const std::string& fname, OperationContext& context, RunState& state) {
+Outcome Rebuild(const BuildRequest& request, OperationContext& context, RunState& state) {
     platform::RunTime& runTime = context.RunTime;
-    SetReader set(runTime, fname);
+    SetReader set(runTime, request.Header);
     state.SrcTitle = set.Title();
     // No tren may replace the set while it is read.
     const auto lock =
-        runTime.LockFolder(set.Folder().empty() ? runTime.CurrentDirectory() : set.Folder(),
-                           platform::LockKind::Shared);
+        LockFolder(context, set.Folder().empty() ? runTime.CurrentDirectory() : set.Folder(),
+                   platform::LockKind::Shared);
 
     const auto header = set.ReadHeader(context.Buffers);
     context.Sink.ProgressMax(context.Buffers.Buff[0] + 1);
@@ -96,18 +131,27 @@ Outcome Rebuild(const std::string& fname, OperationContext& context, RunState& s
     state.DestFile = state.DestDir + name;
     if (const std::size_t limit = runTime.MaxNameLength(state.DestDir); name.size() > limit)
         return Outcome::Refused(NameTooLong(BuildingError, state.DestFile, name.size(), limit));
+    if (auto refusal = CheckNameAllowed(runTime, BuildingError, state.DestDir, name))
+        return Outcome::Refused(std::move(*refusal));
     if (auto refusal = CheckDestination(runTime, set, state.DestFile))
         return Outcome::Refused(std::move(*refusal));
-    WriteImage(context, state, set, *header);
+    Replacement replacement = PlanReplacement(runTime, state.DestFile, request.Existing);
+    if (replacement.Refusal)
+        return Outcome::Refused(std::move(*replacement.Refusal));
+    if (auto refusal = CheckImageRoom(runTime, state, pieces::RebuiltLength(*header)))
+        return Outcome::Refused(std::move(*refusal));
+    RemoveLeftovers(runTime, state.DestDir);
+    WriteImage(context, state, set, *header, replacement.ToTrash);
     return Outcome::Finished();
 }
 
 } // namespace
 
-Outcome Build(const std::string& header, OperationContext& context, RunState& state) {
-    if (header.empty())
+Outcome Build(const BuildRequest& request, OperationContext& context, RunState& state) {
+    if (request.Header.empty())
         return Outcome::Refused({"", "No file to build", MessageStyle::OkOnly, std::string()});
-    return Guarded("Cannot build", header, [&] { return Rebuild(header, context, state); });
+    return Guarded("Cannot build", request.Header,
+                   [&] { return Rebuild(request, context, state); });
 }
 
 } // namespace tren::engine

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "platform/Controls.h"
+#include "platform/RunTime.h"
 #include "platform/RunTimeError.h"
 
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
-
-namespace tren::platform {
-class RunTime;
-}
 
 namespace tren {
 class TransferBuffers;
@@ -71,6 +69,8 @@ class OperationSink {
     virtual std::string ChooseFolder(const std::string& title) = 0;
     // Building found the set's size code: the size list shows that entry.
     virtual void SizeChosen(int sizeCode) = 0;
+    // Another run holds the folder; this one waits for it.
+    virtual void Waiting(const std::string& folder) { (void)folder; }
 };
 
 // What a run leaves for the next one to overwrite, as the window keeps it.
@@ -92,6 +92,11 @@ struct RunState {
 // Whether trenning also writes NAME.tr.sha256 beside the set.
 enum class Checksums { Skip, Write };
 
+// What building does with a file already standing at the rebuilt file's name:
+// replaces it, replaces it once it is in the disk's trash (where that disk has
+// one), or refuses to run.
+enum class Replacing { Overwrite, Trash, Refuse };
+
 // The services and buffers a run works with.
 struct OperationContext {
     platform::RunTime& RunTime;
@@ -110,6 +115,27 @@ std::string PrepareDestination(OperationContext& context, const std::string& pic
 // "PATH [N bytes]": the length written, not a fresh look at the disk, since once a
 // file is in place there is nothing left that may fail.
 std::string WrittenLine(const std::string& path, std::int64_t length);
+
+// The folder's lock, telling the sink while another run holds it.
+std::unique_ptr<platform::FolderLock> LockFolder(OperationContext& context,
+                                                 const std::string& folder,
+                                                 platform::LockKind kind);
+
+// Removes what killed runs left in the folder; a folder that cannot be tidied is
+// still written to.
+void RemoveLeftovers(platform::RunTime& runTime, const std::string& folder);
+
+// A length as the folder's disk allots it, in whole units.
+std::int64_t Allotted(const platform::DiskSpace& space, std::int64_t length);
+
+// The refusal of files that need more room than the folder's disk has free, or
+// nothing where they fit.
+std::optional<Message> CheckRoom(const std::string& title, const std::string& folder,
+                                 const platform::DiskSpace& space, std::int64_t needed);
+
+// The refusal of a name the folder's disk would not take as it is given.
+std::optional<Message> CheckNameAllowed(platform::RunTime& runTime, const std::string& title,
+                                        const std::string& folder, const std::string& name);
 
 // The refusal of a name longer than its folder can hold.
 Message NameTooLong(const std::string& title, const std::string& path, std::size_t length,

@@ -66,13 +66,13 @@ void SetReader::OpenPieces() {
         piece.Path = folder_ + pieces::PieceNameFromHeader(title_, index);
         piece.Needed = pieces::ShareOf(*header_, index);
         try {
-            piece.File = runTime_.OpenInput(piece.Path);
-            piece.Present = piece.File->Length();
+            const auto file = runTime_.OpenInput(piece.Path);
+            piece.Id = file->Id();
+            piece.Present = file->Length();
             piece.State = piece.Present < piece.Needed   ? PieceState::Short
                           : piece.Present > piece.Needed ? PieceState::Longer
                                                          : PieceState::Ok;
         } catch (const RunTimeError& failure) {
-            piece.File.reset();
             piece.Present = -1;
             if (failure.Code() == ErrorCode::FileNotFound) {
                 piece.State = PieceState::Missing;
@@ -83,6 +83,14 @@ void SetReader::OpenPieces() {
         }
         pieces_.push_back(std::move(piece));
     }
+}
+
+std::unique_ptr<platform::InputFile> SetReader::Reopen(const PieceReport& piece) {
+    auto file = runTime_.OpenInput(piece.Path);
+    if (file->Id() != piece.Id || file->Length() < piece.Needed)
+        throw RunTimeError(ErrorCode::InputPastEnd, "Cannot read", piece.Path,
+                           "the piece changed while the set was read");
+    return file;
 }
 
 void SetReader::CheckSums() {
@@ -119,7 +127,7 @@ void SetReader::CheckSums() {
             continue;
         }
         const auto hasher = runTime_.NewSha256();
-        sums::HashRange(*piece.File, 0, piece.Needed, {hasher.get(), whole.get()}, buffer);
+        sums::HashRange(*Reopen(piece), 0, piece.Needed, {hasher.get(), whole.get()}, buffer);
         if (listed != listing.Pieces.end() && sums::Hex(hasher->Finish()) != listed->second)
             piece.State = PieceState::Damaged;
     }

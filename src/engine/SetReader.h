@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/PieceSet.h"
+#include "platform/RunTime.h"
 #include "platform/RunTimeError.h"
 
 #include <array>
@@ -9,11 +10,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-namespace tren::platform {
-class InputFile;
-class RunTime;
-} // namespace tren::platform
 
 namespace tren {
 class TransferBuffers;
@@ -43,8 +39,9 @@ struct PieceReport {
     PieceState State = PieceState::Missing;
     // Why an unreadable piece cannot be opened.
     std::optional<RunTimeError> Failure;
-    // Held open once opened, so that the same file is read throughout.
-    std::unique_ptr<platform::InputFile> File;
+    // The file measured, so that a later open can tell it is still the same one;
+    // pieces are not held open, so that a set of any length needs few files.
+    platform::FileId Id;
 };
 
 // Why a set cannot be built: a refusal about one file, or the failure of a file
@@ -75,8 +72,11 @@ class SetReader {
     std::optional<pieces::Header> ReadHeader();
     const platform::InputFile& HeaderFile() const { return *headerFile_; }
 
-    // Opens data pieces 1 to N and measures each.
+    // Opens data pieces 1 to N in turn and measures each.
     void OpenPieces();
+    // Opens a piece measured by OpenPieces again, failing where another file
+    // now stands at its name or it lost bytes the set needs.
+    std::unique_ptr<platform::InputFile> Reopen(const PieceReport& piece);
     std::vector<PieceReport>& Pieces() { return pieces_; }
     const std::vector<PieceReport>& Pieces() const { return pieces_; }
 

@@ -47,6 +47,11 @@ std::optional<Message> CheckPieceNames(platform::RunTime& runTime, const RunStat
     for (const auto& name : names)
         if (name.size() > limit)
             return NameTooLong(TrenningError, state.DestDir + name, name.size(), limit);
+    // The names differ only in their endings: the header's and the checksum
+    // file's stand for all.
+    for (const auto& name : {names.front(), names.back()})
+        if (auto refusal = CheckNameAllowed(runTime, TrenningError, state.DestDir, name))
+            return refusal;
     // An old checksum file is looked at even when none is written: it is removed.
     // One whose name cannot exist in this folder is not there.
     if (sums == Checksums::Skip && sums::SumsName(state.SrcTitle).size() <= limit)
@@ -67,6 +72,42 @@ std::optional<Message> CheckPieceNames(platform::RunTime& runTime, const RunStat
                            MessageStyle::Exclamation, piece};
     }
     return std::nullopt;
+}
+
+// The new set against the room its disk has: what the old set gives back counts,
+// since the old header and checksum file go first and every old piece is
+// replaced by name; a piece replaced is still there while its successor is
+// written, so room for one more piece is kept.
+std::optional<Message> CheckSpace(platform::RunTime& runTime, const RunState& state,
+                                  Checksums sums) {
+    const platform::DiskSpace space = runTime.SpaceOf(state.DestDir);
+    const auto allotted = [&](std::int64_t length) { return Allotted(space, length); };
+    std::int64_t needed = allotted(pieces::HeaderLength);
+    for (int index = 1; index <= state.PieceCount; ++index)
+        needed += allotted(index == state.PieceCount && state.LastPieceSize > 0
+                               ? state.LastPieceSize
+                               : state.PieceSize);
+    std::vector<std::string> names{pieces::PieceName(state.SrcTitle, 0)};
+    if (sums == Checksums::Write) {
+        // One line per piece and one for the whole file: digest, two blanks, name.
+        const std::int64_t line = 64 + 3 + static_cast<std::int64_t>(state.SrcTitle.size() + 5);
+        needed += allotted(line * (state.PieceCount + 1));
+        names.push_back(sums::SumsName(state.SrcTitle));
+    }
+    std::int64_t givenBack = 0;
+    bool replacesPiece = false;
+    for (int index = 1; index <= state.PieceCount; ++index)
+        names.push_back(pieces::PieceName(state.SrcTitle, index));
+    for (const auto& name : names) {
+        const std::string path = state.DestDir + name;
+        if (runTime.Examine(path).Kind != EntryKind::Regular)
+            continue;
+        givenBack += allotted(runTime.FileLength(path));
+        replacesPiece = replacesPiece || name != names.front();
+    }
+    if (replacesPiece)
+        needed += allotted(state.PieceSize);
+    return CheckRoom(TrenningError, state.DestDir, space, std::max<std::int64_t>(needed - givenBack, 0));
 }
 
 // The old header goes first, so that at no moment does a header describe pieces
@@ -145,6 +186,12 @@ class PieceWriter {
         piece->Publish();
         context_.Sink.ListWritten(WrittenLine(state_.DestFile, share));
         written_.push_back(std::move(piece));
+        // A few pieces are kept open while the disk writes them; the oldest is
+        // waited for and closed, so that a set of any length needs few files.
+        if (written_.size() > MaxOpenPieces) {
+            written_.front()->Flush();
+            written_.erase(written_.begin());
+        }
     }
 
     // Puts every piece on the disk, then the checksum file beside them.
@@ -165,6 +212,8 @@ class PieceWriter {
     }
 
   private:
+    static constexpr std::size_t MaxOpenPieces = 8;
+
     OperationContext& context_;
     RunState& state_;
     platform::InputFile& source_;
@@ -221,19 +270,26 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
     // The source is opened before the person is asked for a folder, so that an
     // unreadable source fails first; it stays open, the same file throughout.
     const auto source = runTime.OpenInput(fname);
-    const auto changed = [&] {
-        return RunTimeError(ErrorCode::InputPastEnd, "Cannot tren", fname,
-                            "the file changed its length while it was read");
+    const platform::FileStamp stamp = source->Stamp();
+    // A source written to while it is cut would give pieces of no one version.
+    const auto checkUnchanged = [&] {
+        if (source->Stamp() != stamp)
+            throw RunTimeError(ErrorCode::InputPastEnd, "Cannot tren", fname,
+                               "the file changed while it was read");
     };
-    if (source->Length() != state.FileLength)
-        throw changed();
+    if (stamp.Length != state.FileLength)
+        throw RunTimeError(ErrorCode::InputPastEnd, "Cannot tren", fname,
+                           "the file changed while it was read");
     state.DestDir = PrepareDestination(context, "Select directory to tren to...");
 
     // One set at a time in a folder: another tren of the same name would mix its
     // pieces with these, and a build would read a set being replaced.
-    const auto lock = runTime.LockFolder(state.DestDir, platform::LockKind::Exclusive);
+    const auto lock = LockFolder(context, state.DestDir, platform::LockKind::Exclusive);
     if (auto refusal = CheckPieceNames(runTime, state, *source, request.Sums))
         return Outcome::Refused(std::move(*refusal));
+    if (auto refusal = CheckSpace(runTime, state, request.Sums))
+        return Outcome::Refused(std::move(*refusal));
+    RemoveLeftovers(runTime, state.DestDir);
     const std::string header = state.DestDir + pieces::PieceName(state.SrcTitle, 0);
     const std::string sumsFile = state.DestDir + sums::SumsName(state.SrcTitle);
     const int oldCount = OldPieceCount(runTime, header);
@@ -248,6 +304,7 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
     for (int index = 1; index <= fullPieces; ++index) {
         context.Sink.Progress(index);
         writer.Write(index, state.PieceSize);
+        checkUnchanged();
     }
     context.Sink.Progress(fullPieces + 1);
     if (state.LastPieceSize > 0)
@@ -255,8 +312,7 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
     else
         state.LastPieceSize = state.PieceSize;
     context.Sink.Progress(steps);
-    if (source->Length() != state.FileLength)
-        throw changed();
+    checkUnchanged();
 
     writer.Finish(sumsFile);
     RemoveHigherPieces(runTime, state, oldCount);

@@ -43,6 +43,7 @@ template <class Step> void frmTren::Continue(Step&& step) {
 }
 
 void frmTren::FinalReport() {
+    setLock_.reset();
     if (pendingError_)
         controls_.Window.MsgBoxAbout(pendingError_->Path(), pendingError_->Description(),
                                      MessageStyle::Exclamation, {});
@@ -75,7 +76,7 @@ void frmTren::Form_Load(const std::string& command) {
             state_.SrcTitle = platform::FileNameOf(path);
         });
         Continue([&] { controls_.lstFiles.Clear(); });
-        if (!FileExists(path))
+        if (!HeaderExists(path))
             controls_.Window.MsgBoxAbout(path, "File is not exist.", MessageStyle::Exclamation,
                                          BuildingError);
         else
@@ -133,6 +134,26 @@ bool frmTren::FileExists(const std::string& fname) {
     return true;
 }
 
+// A header is looked for once no tren of its folder is writing: such a run
+// removes the old header first and writes the new one last.
+bool frmTren::HeaderExists(const std::string& path) {
+    try {
+        const std::string folder = platform::FolderOf(path);
+        setLock_ = runTime_.LockFolder(
+            folder.empty() ? runTime_.CurrentDirectory() : folder, platform::LockKind::Shared,
+            [&] {
+                if (waitingNotice_)
+                    waitingNotice_(folder);
+            });
+    } catch (const RunTimeError&) {
+        // A folder that cannot be locked is looked at unlocked; the build says why.
+    }
+    if (FileExists(path))
+        return true;
+    setLock_.reset();
+    return false;
+}
+
 // The road both buttons take: the open dialog, then the chosen file taken.
 bool frmTren::ChooseFile(const char* dialogTitle, const char* filter, const char* errorTitle) {
     lastOutcome_ = engine::Outcome::Refused({});
@@ -150,7 +171,7 @@ bool frmTren::TakeFile(const platform::OpenChoice& choice, const char* errorTitl
     });
     Continue([&] { controls_.lstFiles.Clear(); });
     const std::string path = controls_.txtSrcFile.Text();
-    if (FileExists(path))
+    if (errorTitle == BuildingError ? HeaderExists(path) : FileExists(path))
         return true;
     controls_.Window.MsgBoxAbout(path, "File is not exist.", MessageStyle::Exclamation, errorTitle);
     // After this message the final report does not run.
@@ -230,6 +251,10 @@ class frmTren::Sink final : public engine::OperationSink {
         form_.controls_.cmbSize.SetListIndex(sizeCode - 1);
         form_.cmbSize_Click();
     }
+    void Waiting(const std::string& folder) override {
+        if (form_.waitingNotice_)
+            form_.waitingNotice_(folder);
+    }
 
   private:
     frmTren& form_;
@@ -269,7 +294,9 @@ void frmTren::BuildFile(std::string fname) {
     ShowChosenSize();
     Sink sink(*this);
     engine::OperationContext context{runTime_, transfers_, sink};
-    const engine::Outcome outcome = engine::Build(fname, context, state_);
+    const engine::Outcome outcome = engine::Build({fname, replacing_}, context, state_);
+    // No box is shown while the set's folder is held.
+    setLock_.reset();
     if (outcome.IsFinished()) {
         controls_.lstFiles.AddItem("Finish building successfully");
         controls_.ProgressBar1.SetValue(0);

@@ -6,6 +6,8 @@
 #include "platform/RunTimeError.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,6 +72,13 @@ class frmTren {
 
     // Trenning also writes NAME.tr.sha256 beside the set, for any system to check.
     void SetChecksums(engine::Checksums sums) { checksums_ = sums; }
+    // What building does with a file already at the rebuilt file's name; the
+    // window keeps the replaced file in the disk's trash.
+    void SetReplacing(engine::Replacing existing) { replacing_ = existing; }
+    // Told the folder when a run waits for another that holds it.
+    void SetWaitingNotice(std::function<void(const std::string&)> notice) {
+        waitingNotice_ = std::move(notice);
+    }
 
     // What the last run left: the set's counts, the folder and the file written.
     const engine::RunState& State() const { return state_; }
@@ -84,6 +93,7 @@ class frmTren {
     void FinalReport();
     bool ChooseFile(const char* dialogTitle, const char* filter, const char* errorTitle);
     bool TakeFile(const platform::OpenChoice& choice, const char* errorTitle);
+    bool HeaderExists(const std::string& path);
     void ShowChosenSize();
     void Report(const engine::Outcome& outcome, const char* terminateLine);
 
@@ -95,6 +105,11 @@ class frmTren {
     engine::RunState state_;
     std::string AppDir;
     engine::Checksums checksums_ = engine::Checksums::Skip;
+    engine::Replacing replacing_ = engine::Replacing::Trash;
+    std::function<void(const std::string&)> waitingNotice_;
+    // Held from the header's existence test to the end of its build, so that a
+    // tren of the same set finishes first and is not seen half done.
+    std::unique_ptr<platform::FolderLock> setLock_;
     TransferBuffers transfers_;
     engine::Outcome lastOutcome_ = engine::Outcome::Refused({});
     std::optional<RunTimeError> pendingError_;

@@ -48,10 +48,10 @@ struct EngineRun {
         sink.folder = set.Path();
         return Tren({set / name, sums}, context, state);
     }
-    Outcome BuildInto(const std::string& header) {
+    Outcome BuildInto(const std::string& header, Replacing existing = Replacing::Overwrite) {
         sink.folder = out.Path();
         sink.lines.clear();
-        return Build(header, context, state);
+        return Build({header, existing}, context, state);
     }
 };
 
