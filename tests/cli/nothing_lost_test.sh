@@ -83,6 +83,35 @@ d=$ROOT/long && mkdir -p "$d/out" && name=$(printf 'n%.0s' {1..250}) && truncate
 "$CLI" tren "$d/$name" --size 1M --out "$d/out" >/dev/null 2>"$ERR"; rc=$?
 [[ $rc -eq 1 && -z $(ls -A "$d/out") ]]; check "a name too long for the last piece is refused, nothing written" $? "(status $rc)"
 
+# A low open-file limit: 255 pieces cut and built with 16 descriptors.
+d=$ROOT/few-files && mkdir -p "$d/out" "$d/back" && head -c 127500000 /dev/urandom >"$d/s"
+(ulimit -n 16 && "$CLI" tren "$d/s" --size 500K --out "$d/out" && "$CLI" build "$d/out/s.tr0" --out "$d/back") >/dev/null 2>"$ERR"
+cmp -s "$d/s" "$d/back/s" && [[ -e $d/out/s.tr255 ]]; check "255 pieces cut and built under 'ulimit -n 16'" $? "$(cat "$ERR")"
+
+# A build started while a tren of its folder writes (the header gone for the moment)
+# waits for it, says so, and builds what it then finds.
+d=$ROOT/waits && mkdir -p "$d/set" "$d/out" && cp "$ROOT/a" "$d/s" && "$CLI" tren "$d/s" --size 5M --out "$d/set" >/dev/null
+flock -x "$d/set" sh -c 'mv "$1/s.tr0" "$1/../away" && touch "$1/../held" && sleep 1 && mv "$1/../away" "$1/s.tr0"' sh "$d/set" &
+for _ in $(seq 100); do [[ -e $d/held ]] && break; sleep 0.05; done
+"$CLI" build "$d/set/s.tr0" --out "$d/out" >/dev/null 2>"$ERR"; rc=$?; wait
+[[ $rc -eq 0 ]] && cmp -s "$d/s" "$d/out/s" && grep -q "waiting for another run in $d/set/" "$ERR"
+check "a build waits for a tren of its folder, saying so" $? "(status $rc) $(cat "$ERR")"
+
+# -n: an existing file at the rebuilt file's name is refused, named, and kept.
+printf edited >"$d/out/s" && "$CLI" build -n "$d/set/s.tr0" --out "$d/out" >/dev/null 2>"$ERR"; rc=$?
+[[ $rc -eq 1 && $(cat "$d/out/s") == edited ]] && grep -q "$d/out/s already exists" "$ERR"
+check "build -n keeps an existing file and names it" $? "(status $rc) $(cat "$ERR")"
+
+# No /proc (a chroot, a rescue shell): files are still named, the hidden way.
+d=$ROOT/no-proc && mkdir -p "$d/out" "$d/back" && cp "$ROOT/a" "$d/s"
+if unshare -m --propagation private true 2>/dev/null; then
+    unshare -m --propagation private sh -c 'mount -t tmpfs none /proc && "$0" tren "$1/s" --size 5M --out "$1/out" && "$0" build "$1/out/s.tr0" --out "$1/back"' \
+        "$CLI" "$d" >/dev/null 2>"$ERR"
+    cmp -s "$d/s" "$d/back/s" && [[ -z $(find "$d" -name '.tren-*') ]]; check "without /proc a set is cut and built" $? "$(cat "$ERR")"
+else
+    skip "a run without /proc needs a mount namespace (unshare -m, as root)"
+fi
+
 # An ordinary user: unnamed files take their names without privileges.
 as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$d" "$@"; }
 d=$ROOT/user && mkdir -p "$d/out" "$d/back" && cp "$ROOT/a" "$d/s" && chmod -R a+rwX "$d" && chmod a+x "$ROOT"

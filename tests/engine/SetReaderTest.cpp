@@ -76,6 +76,27 @@ class ChangingFile final : public platform::InputFile {
     int reads_ = 0;
 };
 
+// A file whose modification time moves on with every look, as a download's does.
+class TouchedFile final : public platform::InputFile {
+  public:
+    explicit TouchedFile(std::unique_ptr<platform::InputFile> inner) : inner_(std::move(inner)) {}
+    const std::string& Path() const override { return inner_->Path(); }
+    platform::FileId Id() const override { return inner_->Id(); }
+    std::int64_t Length() override { return inner_->Length(); }
+    platform::FileStamp Stamp() override {
+        auto stamp = inner_->Stamp();
+        stamp.Modified += ++looks_;
+        return stamp;
+    }
+    std::size_t ReadAt(std::int64_t offset, std::span<std::uint8_t> into) override {
+        return inner_->ReadAt(offset, into);
+    }
+
+  private:
+    std::unique_ptr<platform::InputFile> inner_;
+    int looks_ = 0;
+};
+
 struct Damage {
     const char* name;
     Checksums sums;
@@ -145,6 +166,88 @@ const Damage damages[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Sets, SetReaderTest, testing::ValuesIn(damages),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A second run over a whole set of set.bin (3 pieces, with checksums) and a file
+// of that name in the build's folder; each row is one way the run must stop
+// before anything is lost.
+struct Rerun {
+    const char* name;
+    std::function<void(EngineRun&)> arrange;
+    bool build; // else a re-cut of a 7-piece source
+    Replacing existing;
+    Outcome::Kind outcome;
+    std::string says; // a part of the refusal's or failure's text
+    bool oldSetKept;
+    const char* kept; // what the build's folder holds at set.bin afterwards
+};
+
+void PrintTo(const Rerun& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class RerunTest : public testing::TestWithParam<Rerun> {};
+
+TEST_P(RerunTest, NothingIsLost) {
+    const Rerun& row = GetParam();
+    EngineRun run;
+    const auto source = test::RandomBytes(2 * 500000 + 1000, 5);
+    ASSERT_TRUE(run.Cut("set.bin", source, Checksums::Write).IsFinished());
+    test::WriteFile(run.out / "set.bin", {'o', 'l', 'd'});
+    const auto before = test::ReadFile(run.set / "set.bin.tr0");
+    TempFolder trash;
+    run.runTime.Trash = [&](const std::string& path) { fs::rename(path, trash / "set.bin"); };
+    row.arrange(run);
+
+    const Outcome outcome = row.build
+                                ? run.BuildInto(run.set / "set.bin.tr0", row.existing)
+                                : run.Cut("set.bin", test::RandomBytes(7 * 500000, 6),
+                                          Checksums::Write);
+    ASSERT_EQ(outcome.What(), row.outcome);
+    if (!row.says.empty()) {
+        const std::string text = outcome.What() == Outcome::Kind::Refused
+                                     ? outcome.Refusal().Text
+                                     : outcome.Failure().Description();
+        EXPECT_NE(text.find(row.says), std::string::npos) << text;
+    }
+    if (row.oldSetKept)
+        EXPECT_EQ(test::ReadFile(run.set / "set.bin.tr0"), before);
+    const std::string kept = row.kept;
+    EXPECT_EQ(test::ReadFile(run.out / "set.bin"),
+              kept == "rebuilt" ? source : std::vector<std::uint8_t>(kept.begin(), kept.end()));
+    EXPECT_EQ(fs::exists(trash / "set.bin"), row.existing == Replacing::Trash && row.build &&
+                                                 outcome.IsFinished());
+}
+
+const auto nothing = [](EngineRun&) {};
+const Rerun reruns[] = {
+    {"no_room_for_the_new_set", [](EngineRun& r) { r.runTime.Space = {{100000, 4096}}; }, false,
+     Replacing::Overwrite, Outcome::Kind::Refused, "bytes, and 100000 bytes are free", true, "old"},
+    // The old set's pieces give their room back as they are replaced, one at a time.
+    {"room_the_old_set_gives_back", [](EngineRun& r) { r.runTime.Space = {{3000000, 1}}; },
+     false, Replacing::Overwrite, Outcome::Kind::Finished, "", false, "old"},
+    {"source_written_during_the_cut",
+     [](EngineRun& r) {
+         r.runTime.WrapInput = [](auto file) {
+             return std::make_unique<TouchedFile>(std::move(file));
+         };
+     },
+     false, Replacing::Overwrite, Outcome::Kind::Failed, "changed while it was read", false,
+     "old"},
+    {"name_the_disk_refuses",
+     [](EngineRun& r) { r.runTime.NameRule = [](auto) { return std::string("no"); }; }, false,
+     Replacing::Overwrite, Outcome::Kind::Refused, "is not allowed on that disk: no", true, "old"},
+    {"no_clobber", nothing, true, Replacing::Refuse, Outcome::Kind::Refused, "already exists",
+     true, "old"},
+    {"replaced_file_to_the_trash", nothing, true, Replacing::Trash, Outcome::Kind::Finished, "",
+     true, "rebuilt"},
+    {"no_room_for_the_rebuilt_file", [](EngineRun& r) { r.runTime.Space = {{1000, 512}}; }, true,
+     Replacing::Trash, Outcome::Kind::Refused, "1000 bytes are free", true, "old"},
+    {"overwritten_as_before", nothing, true, Replacing::Overwrite, Outcome::Kind::Finished, "",
+     true, "rebuilt"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sets, RerunTest, testing::ValuesIn(reruns),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -19,6 +19,9 @@ class ForwardingRunTime final : public platform::RunTime {
     std::optional<std::string> Default;
     std::optional<std::string> Program;
     std::optional<platform::DiskSpace> Space;
+    // Where set: why the disk refuses a name, and the trash that takes a file.
+    std::function<std::string(const std::string& name)> NameRule;
+    std::function<void(const std::string& path)> Trash;
     // Stands between a test and every file opened for reading, where set.
     std::function<std::unique_ptr<platform::InputFile>(std::unique_ptr<platform::InputFile>)>
         WrapInput;
@@ -41,13 +44,15 @@ class ForwardingRunTime final : public platform::RunTime {
         return Space ? *Space : inner_.SpaceOf(folder);
     }
     std::string NameRefusal(const std::string& folder, const std::string& name) override {
-        return inner_.NameRefusal(folder, name);
+        return NameRule ? NameRule(name) : inner_.NameRefusal(folder, name);
     }
     int Leftovers(const std::string& folder, bool remove) override {
         return inner_.Leftovers(folder, remove);
     }
-    bool HasTrash(const std::string& path) override { return inner_.HasTrash(path); }
-    void MoveToTrash(const std::string& path) override { inner_.MoveToTrash(path); }
+    bool HasTrash(const std::string& path) override { return Trash || inner_.HasTrash(path); }
+    void MoveToTrash(const std::string& path) override {
+        Trash ? Trash(path) : inner_.MoveToTrash(path);
+    }
     std::unique_ptr<platform::InputFile> OpenInput(const std::string& path) override {
         auto file = inner_.OpenInput(path);
         return WrapInput ? WrapInput(std::move(file)) : std::move(file);
