@@ -28,6 +28,7 @@ find_program(HELP2MAN help2man)
 if(HELP2MAN)
     add_custom_command(OUTPUT ${generated}/tren-cli.1
         COMMAND ${HELP2MAN} --no-info --section=1 --include=${packaging}/tren-cli.h2m
+            "--help-option=help --all"
             "--name=cut a file into pieces that fit on removable media, and build it again"
             --output=${generated}/tren-cli.1 $<TARGET_FILE:tren-cli>
         DEPENDS tren-cli ${packaging}/tren-cli.h2m VERBATIM)

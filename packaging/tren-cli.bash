@@ -1,13 +1,13 @@
 # bash completion for tren-cli
+# File names come from bash-completion's _filedir, which quotes and unquotes them
+# as ls's completion does: blanks, quotes and any letters.
 _tren_cli() {
-    local cur prev command i
-    COMPREPLY=()
-    cur=${COMP_WORDS[COMP_CWORD]}
-    prev=${COMP_WORDS[COMP_CWORD - 1]}
-    command=""
-    for ((i = 1; i < COMP_CWORD; i++)); do
-        case ${COMP_WORDS[i]} in
-        tren | build | info | verify | help) command=${COMP_WORDS[i]}; break ;;
+    local cur prev words cword
+    _init_completion || return
+    local command="" i
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+        tren | build | info | verify | help) command=${words[i]}; break ;;
         esac
     done
 
@@ -17,7 +17,7 @@ _tren_cli() {
         return
         ;;
     --out)
-        COMPREPLY=($(compgen -d -- "$cur"))
+        _filedir -d
         return
         ;;
     esac
@@ -29,21 +29,21 @@ _tren_cli() {
         return
         ;;
     help)
-        COMPREPLY=($(compgen -W "tren build info verify" -- "$cur"))
+        COMPREPLY=($(compgen -W "tren build info verify --all" -- "$cur"))
         return
         ;;
     tren) options="--size --out --sums --quiet --help" ;;
-    build) options="--out --quiet --help" ;;
+    build) options="--out --no-clobber --quiet --help" ;;
     info) options="--json --help" ;;
     verify) options="--help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
     elif [[ $command == tren ]]; then
-        COMPREPLY=($(compgen -f -- "$cur"))
+        _filedir
     else
         # A header piece, or a folder on the way to one.
-        COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.tr0' -- "$cur"))
+        _filedir tr0
     fi
 } &&
-    complete -o filenames -F _tren_cli tren-cli
+    complete -F _tren_cli tren-cli

@@ -72,8 +72,19 @@ check "man tren-cli renders" "yes" \
     "$(MANPAGER=cat MANWIDTH=80 man tren-cli 2>/dev/null | grep -q 'tren-cli tren SOURCE' && echo yes)"
 check "man tren renders" "yes" \
     "$(MANPAGER=cat MANWIDTH=80 man tren 2>/dev/null | grep -q 'tren HEADER' && echo yes)"
+# Every option a command's help lists is in the manual page, which is made from it.
+manual=$(MANPAGER=cat MANWIDTH=200 man tren-cli 2>/dev/null) missing=""
+for verb in tren build info verify help; do
+    for option in $(tren-cli "$verb" --help | grep -oE -- '--[a-z-]+' | sort -u); do
+        grep -qF -- "$option" <<<"$manual" || missing+=" $verb $option"
+    done
+done
+check "man tren-cli lists every option of every command" "" "$missing"
+check "tren --help answers on standard output" "Usage: tren [HEADER]" "$(env -u DISPLAY tren --help | head -1)"
+check "tren --version answers on standard output" "tren $(tren-cli --version | cut -d' ' -f2)" \
+    "$(env -u DISPLAY tren --version)"
 check "bash completes tren-cli's commands" "build" \
-    "$(bash -c 'source /usr/share/bash-completion/completions/tren-cli
+    "$(bash -c 'source /usr/share/bash-completion/bash_completion; source /usr/share/bash-completion/completions/tren-cli
         COMP_WORDS=(tren-cli bu); COMP_CWORD=1; _tren_cli; echo "${COMPREPLY[*]}"')"
 # The installed window, started as the menu starts it, leaves the user's folders
 # alone: the package provides the type.

@@ -77,13 +77,15 @@ constexpr HelpWords WindowsWords{
 
 constexpr const HelpWords& Words = PathSeparator == '\\' ? WindowsWords : UnixWords;
 
-// Said under every help.
+std::string Status() {
+    return "Exit status: 0 finished, 1 refused or failed, 2 usage error.";
+}
+
+// Under the help of the program and of the command that takes a size.
 std::string SizesAndStatus() {
     return std::string("Sizes are decimal: 1M = 1000000 bytes, 1.44M = 1440000 bytes, 500K = "
                        "500000\nbytes (") +
-           Words.BinaryMegabyte +
-           ").\n"
-           "Exit status: 0 finished, 1 refused or failed, 2 usage error.";
+           Words.BinaryMegabyte + ").\n" + Status();
 }
 
 // Breaks text into lines of at most width columns at spaces; its own line breaks
@@ -148,9 +150,9 @@ std::string UsageLines(const CLI::App& app, const std::string& label) {
     if (app.get_parent() != nullptr)
         return label + " " + Synopsis(app) + "\n";
     std::string lines;
-    const std::string indent(label.size(), ' ');
+    const std::string more = std::string(label.size() - 3, ' ') + "or:";
     for (const CLI::App* verb : Commands(app))
-        lines += (lines.empty() ? label : indent) + " " + Synopsis(*verb) + "\n";
+        lines += (lines.empty() ? label : more) + " " + Synopsis(*verb) + "\n";
     return lines;
 }
 
@@ -181,6 +183,9 @@ class HelpFormatter final : public CLI::Formatter {
     std::string make_option_desc(const CLI::Option* option) const override {
         return Wrap(option->get_description(), 79 - column_width_);
     }
+    std::string ArgumentsAndOptions(const CLI::App& verb) const {
+        return make_positionals(&verb) + make_groups(&verb, CLI::AppFormatMode::Normal);
+    }
     std::string make_subcommand(const CLI::App* verb) const override {
         std::stringstream line;
         CLI::detail::format_help(line, verb->get_name(),
@@ -191,6 +196,18 @@ class HelpFormatter final : public CLI::Formatter {
 
 std::string HelpOf(const CLI::App& app) {
     return app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
+}
+
+// A verb's arguments and options under headings that name it ("Options of
+// tren-cli tren:"), as the manual page lists them.
+std::string OptionsOf(const CLI::App& verb) {
+    const auto formatter = std::dynamic_pointer_cast<HelpFormatter>(verb.get_formatter());
+    std::string text = formatter->ArgumentsAndOptions(verb);
+    const std::string of = std::string(" of ") + Program + " " + verb.get_name() + ":";
+    for (const std::string heading : {"Arguments:", "Options:"})
+        if (const auto at = text.find(heading); at != std::string::npos)
+            text.replace(at, heading.size(), heading.substr(0, heading.size() - 1) + of);
+    return text;
 }
 
 // A usage error: what is wrong, how the verb is called and where to read more.
@@ -296,6 +313,7 @@ struct CommandLine {
     std::string size = "1.44M";
     std::string outFolder = ".";
     std::string about; // help's COMMAND
+    bool all = false;  // help --all
     bool sums = false;
     bool noClobber = false;
     bool quiet = false;
@@ -379,22 +397,23 @@ CommandLine::CommandLine() {
     build->add_flag("-n,--no-clobber", noClobber,
                     "refuse to replace a file already standing at the rebuilt file's name");
     build->add_flag("-q,--quiet", quiet, quietly);
-    build->footer(Outputs + SizesAndStatus() + BuildExamples());
+    build->footer(Outputs + Status() + BuildExamples());
 
     info = app.add_subcommand("info", "show what the set of HEADER holds; writes nothing");
     info->add_option("HEADER", header, theHeader)->required()->check(notEmpty);
     info->add_flag("--json", json, "one JSON object instead of lines");
-    info->footer(SizesAndStatus() + InfoExamples());
+    info->footer(Status() + InfoExamples());
 
     verify = app.add_subcommand(
         "verify", "check that the set of HEADER can be built and, where NAME.tr.sha256 stands "
                   "beside it, that every piece is intact; writes nothing");
     verify->add_option("HEADER", header, theHeader)->required()->check(notEmpty);
-    verify->footer(SizesAndStatus() + VerifyExamples());
+    verify->footer(Status() + VerifyExamples());
 
     help = app.add_subcommand("help", "show this help, or a command's: tren-cli help COMMAND");
     help->add_option("COMMAND", about, "the command to explain");
-    help->footer(SizesAndStatus());
+    help->add_flag("--all", all, "every command's help, one after another");
+    help->footer(Status());
 
     app.footer(SizesAndStatus() + ProgramExamples());
 }
@@ -427,6 +446,13 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
     }
 
     if (cli.help->parsed()) {
+        // The manual page is made from this, so that it lists every option.
+        if (cli.all) {
+            out << HelpOf(app);
+            for (const CLI::App* verb : {cli.tren, cli.build, cli.info, cli.verify})
+                out << OptionsOf(*verb);
+            return Succeeded;
+        }
         if (cli.about.empty()) {
             out << HelpOf(app);
             return Succeeded;

@@ -9,17 +9,20 @@ source "$(dirname "${BASH_SOURCE[0]}")/scratch.sh"
 is() { [[ $(cat "$1"; echo .) == "$(shift && [[ $# -eq 0 ]] || printf '%s\n' "$@"; echo .)" ]] || bad "${1##*/} is not: ${*:2}"; }
 err_line() { [[ $(wc -l <"$ERR") -eq 1 && $(cat "$ERR") == $1 ]] || bad "stderr is not one line like: $1"; }
 
-# Help: every way of asking gives the same text, in plain words, with the sizes, examples
-# and exit statuses. verb | the words that ask for its help, "/" between | more it says
-for c in "|--help/help/-h|tren-cli tren -- -" "tren|tren --help/help tren/tren -h|NAME.tr.sha256 beside the set" \
-    "build|build --help/help build|" "info|info --help/help info|" "verify|verify --help/help verify|"; do
-    IFS='|' read -r verb ways extra <<<"$c" && IFS=/ read -ra asks <<<"$ways" && first=""
+# Help: every way of asking gives the same text, in plain words, with examples and exit
+# statuses, and the sizes only where they concern. verb | the words that ask for its help,
+# "/" between | more it says | sizes
+for c in "|--help/help/-h|tren-cli tren -- -|y" "tren|tren --help/help tren/tren -h|NAME.tr.sha256 beside the set|y" \
+    "build|build --help/help build|--no-clobber|" "info|info --help/help info||" "verify|verify --help/help verify||"; do
+    IFS='|' read -r verb ways extra sizes <<<"$c" && IFS=/ read -ra asks <<<"$ways" && first=""
     for ask in "${asks[@]}"; do
         read -ra words <<<"$ask" && run "$ROOT" "${words[@]}"; expect_rc 0; is "$ERR"
         first=${first:-$(cat "$OUT")} && [[ $(cat "$OUT") == "$first" ]] || bad "'$ask' differs from '${asks[0]}'"
     done
-    for want in "Usage: tren-cli $verb" "1M = 1000000 bytes" "1.44M = 1440000 bytes" "split -b 1M" "Examples:" \
-        "tren-cli ${verb:-tren} " "0 finished, 1 refused or failed, 2 usage error" "$extra"; do [[ $first == *"$want"* ]] || bad "no '$want' in the help"; done
+    for want in "Usage: tren-cli $verb" "Examples:" "tren-cli ${verb:-tren} " "0 finished, 1 refused or failed, 2 usage error" "$extra"; do
+        [[ $first == *"$want"* ]] || bad "no '$want' in the help"; done
+    for want in "1M = 1000000 bytes" "1.44M = 1440000 bytes" "split -b 1M"; do
+        has=n && [[ $first == *"$want"* ]] && has=y; [[ $has == "${sizes:-n}" ]] || bad "'$want' in the help: $has"; done
     grep -E 'TEXT:|REQUIRED|SUBCOMMAND|Positionals|NOT EMPTY|\[OPTIONS\]' <<<"$first" && bad "the parser's jargon in the help"
     done_case "help for '${verb:-tren-cli}'"
 done
