@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -72,10 +74,6 @@ std::vector<std::string> ListLines() {
     return lines;
 }
 
-void PrintRect(const char* name, const RECT& at) {
-    std::printf("%s %ld %ld %ld %ld\n", name, at.left, at.top, at.right, at.bottom);
-}
-
 // The system's message font, which the window's controls use.
 HFONT MessageFont() {
     NONCLIENTMETRICSW metrics{};
@@ -86,20 +84,44 @@ HFONT MessageFont() {
 
 int Run(const std::vector<std::string>& args) {
     const std::string& question = args.at(0);
-    if (question == "window") {
-        // Shown, or at least made when a box comes before it.
+    const auto id = [&] { return ::GetDlgItem(Main(), std::atoi(args.at(1).c_str())); };
+    if (question == "window") // made, even when a box comes before it
         return WaitFor([] { return Main() != nullptr; }, 60) ? 0 : 1;
-    }
     if (question == "shown")
         return WaitFor([] { return ::IsWindowVisible(Main()) != FALSE; }, 60) ? 0 : 1;
-    if (question == "rect") {
-        // A control's place on the screen.
+    if (question == "rect") { // a control's place on the screen
         RECT at{};
-        ::GetWindowRect(::GetDlgItem(Main(), std::atoi(args.at(1).c_str())), &at);
-        PrintRect("rect", at);
-        return 0;
-    }
-    if (question == "size-list") {
+        ::GetWindowRect(id(), &at);
+        std::printf("%ld %ld %ld %ld\n", at.left, at.top, at.right, at.bottom);
+    } else if (question == "text") {
+        std::printf("%s\n", TextOf(id()).c_str());
+    } else if (question == "layout") {
+        // Each control where the form has it, in twips scaled alike by the font (the
+        // list gives the scale; a combo box's height is its list's): those that are not.
+        namespace Layout = tren::FormLayout;
+        RECT at{};
+        ::GetWindowRect(::GetDlgItem(Main(), IdLstFiles), &at);
+        const double x = (at.right - at.left) / double(Layout::lstFiles.At.Width),
+                     y = (at.bottom - at.top) / double(Layout::lstFiles.At.Height);
+        for (std::size_t i = 0; i < Layout::Controls.size(); ++i) {
+            const Layout::Twips& drawn = Layout::Controls[i].At;
+            const int control = IdTxtSrcFile + static_cast<int>(i);
+            ::GetWindowRect(::GetDlgItem(Main(), control), &at);
+            ::MapWindowPoints(nullptr, Main(), reinterpret_cast<POINT*>(&at), 2);
+            const auto matches = [](double a, double b) { return std::abs(a - b) <= 1.5; };
+            if (!matches(at.left, drawn.Left * x) || !matches(at.top, drawn.Top * y) ||
+                !matches(at.right - at.left, drawn.Width * x) ||
+                (control != IdCmbSize && !matches(at.bottom - at.top, drawn.Height * y)))
+                std::printf("%s at %ld %ld %ld %ld\n", Layout::Controls[i].Name, at.left, at.top,
+                            at.right, at.bottom);
+        }
+    } else if (question == "registered") { // a key's value under the user's classes
+        char value[1024] = "(missing)";
+        DWORD size = sizeof value;
+        ::RegGetValueA(HKEY_CURRENT_USER, ("Software\\Classes\\" + args.at(1)).c_str(), nullptr,
+                       RRF_RT_REG_SZ, nullptr, value, &size);
+        std::printf("%s\n", value);
+    } else if (question == "size-list") {
         // The open list of the size box hangs below the box: where it starts, and
         // the height of its entries.
         const HWND sizes = ::GetDlgItem(Main(), IdCmbSize);
@@ -107,28 +129,17 @@ int Run(const std::vector<std::string>& args) {
             return 1;
         RECT at{};
         ::GetWindowRect(sizes, &at);
-        std::printf("list %ld %ld %ld\n", at.left, at.bottom,
+        std::printf("%ld %ld %ld\n", at.left, at.bottom,
                     static_cast<long>(::SendMessageA(sizes, CB_GETITEMHEIGHT, 0, 0)));
-        return 0;
-    }
-    if (question == "size-text") {
-        std::printf("%s\n", TextOf(::GetDlgItem(Main(), IdCmbSize)).c_str());
-        return 0;
-    }
-    if (question == "focus") {
-        // The id of the control with the keyboard focus.
+    } else if (question == "focus") { // the id of the control with the keyboard focus
         GUITHREADINFO thread{};
         thread.cbSize = sizeof thread;
         ::GetGUIThreadInfo(::GetWindowThreadProcessId(Main(), nullptr), &thread);
         HWND focus = thread.hwndFocus;
-        // The size box's field is a child of the box.
-        if (focus && ::GetParent(focus) != Main())
+        if (focus && ::GetParent(focus) != Main()) // the size box's field
             focus = ::GetParent(focus);
         std::printf("%d\n", focus ? ::GetDlgCtrlID(focus) : 0);
-        return 0;
-    }
-    if (question == "list") {
-        // The list's lines once it ends with the line given, or as they are.
+    } else if (question == "list") { // the list's lines once it ends with the line given
         const std::string last = args.size() > 1 ? args[1] : "";
         WaitFor(
             [&] {
@@ -138,12 +149,9 @@ int Run(const std::vector<std::string>& args) {
             60);
         for (const std::string& line : ListLines())
             std::printf("%s\n", line.c_str());
-        return 0;
-    }
-    if (question == "hscroll") {
+    } else if (question == "hscroll") {
         // How far the list scrolls sideways, and how wide its widest line is.
         const HWND list = ::GetDlgItem(Main(), IdLstFiles);
-        const LRESULT extent = ::SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0);
         const HDC dc = ::GetDC(nullptr);
         const HFONT font = MessageFont();
         const HGDIOBJ old = ::SelectObject(dc, font);
@@ -158,26 +166,16 @@ int Run(const std::vector<std::string>& args) {
         ::ReleaseDC(nullptr, dc);
         RECT client{};
         ::GetClientRect(list, &client);
-        std::printf("extent %ld widest %ld client %ld\n", static_cast<long>(extent), widest,
+        std::printf("%ld %ld %ld\n",
+                    static_cast<long>(::SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0)), widest,
                     client.right);
-        return 0;
-    }
-    if (question == "dialog") {
-        // Waits for a dialog: its caption and text, its place and the screen's size.
-        const int seconds = args.size() > 1 ? std::atoi(args[1].c_str()) : 60;
-        if (!WaitFor([] { return Dialog() != nullptr; }, seconds))
+    } else if (question == "dialog") { // waits for a dialog: its caption and text
+        if (!WaitFor([] { return Dialog() != nullptr; },
+                     args.size() > 1 ? std::atoi(args[1].c_str()) : 60))
             return 1;
-        const HWND dialog = Dialog();
-        std::printf("text %s: %s\n", TextOf(dialog).c_str(),
-                    TextOf(::GetDlgItem(dialog, 0xffff)).c_str());
-        RECT at{};
-        ::GetWindowRect(dialog, &at);
-        PrintRect("rect", at);
-        std::printf("screen %d %d\n", ::GetSystemMetrics(SM_CXSCREEN),
-                    ::GetSystemMetrics(SM_CYSCREEN));
-        return 0;
-    }
-    if (question == "answer") {
+        std::printf("%s: %s\n", TextOf(Dialog()).c_str(),
+                    TextOf(::GetDlgItem(Dialog(), 0xffff)).c_str());
+    } else if (question == "answer") {
         // Answers the dialog with OK (a path typed in as the file's name) or Cancel.
         if (!WaitFor([] { return Dialog() != nullptr; }, 60))
             return 1;
@@ -186,9 +184,11 @@ int Run(const std::vector<std::string>& args) {
             ::SetDlgItemTextA(dialog, 0x47c, args[2].c_str());
         ::PostMessageA(dialog, WM_COMMAND, args.at(1) == "ok" ? IDOK : IDCANCEL, 0);
         return WaitFor([&] { return !::IsWindowVisible(dialog); }, 60) ? 0 : 1;
+    } else {
+        std::fprintf(stderr, "window-probe: unknown question %s\n", question.c_str());
+        return 2;
     }
-    std::fprintf(stderr, "window-probe: unknown question %s\n", question.c_str());
-    return 2;
+    return 0;
 }
 
 } // namespace
