@@ -11,8 +11,7 @@ file(MAKE_DIRECTORY ${generated})
 install(TARGETS tren-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${packaging}/tren-cli.bash
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tren-cli)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE ${packaging}/debian/copyright
-    DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Manual pages and the package's changelog are installed compressed, as Debian
 # wants them; man reads them either way.
@@ -38,9 +37,6 @@ else()
     message(STATUS "help2man not found: tren-cli(1) is not made or installed")
 endif()
 tren_compress(${packaging}/debian/changelog ${generated}/changelog.Debian.gz)
-install(FILES ${generated}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${packaging}/debian/lintian-overrides
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tren)
 
 if(TARGET tren)
     install(TARGETS tren RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -72,6 +68,39 @@ endif()
 
 add_custom_target(tren_packaging_files ALL DEPENDS ${manuals} ${generated}/changelog.Debian.gz)
 install(FILES ${manuals} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# Under /usr (the Debian package, or a system install like it) the licence is in
+# Debian's copyright file, with the package's changelog and lintian's overrides;
+# elsewhere (~/.local, /usr/local) the licence is LICENSE and nothing of Debian's
+# goes. The sections only the toolchain reads go from the programs there, as
+# Debian's own packaging does.
+set(debian_files
+    "${packaging}/debian/copyright|${CMAKE_INSTALL_DOCDIR}|copyright"
+    "${generated}/changelog.Debian.gz|${CMAKE_INSTALL_DOCDIR}|changelog.Debian.gz"
+    "${packaging}/debian/lintian-overrides|${CMAKE_INSTALL_DATADIR}/lintian/overrides|tren")
+set(programs tren-cli)
+if(TARGET tren)
+    list(APPEND programs tren)
+endif()
+install(CODE "
+    set(root \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+        foreach(entry ${debian_files})
+            string(REPLACE \"|\" \";\" entry \"\${entry}\")
+            list(GET entry 0 from)
+            list(GET entry 1 folder)
+            list(GET entry 2 name)
+            file(MAKE_DIRECTORY \"\${root}/\${folder}\")
+            configure_file(\"\${from}\" \"\${root}/\${folder}/\${name}\" COPYONLY)
+            message(STATUS \"Installing: \${root}/\${folder}/\${name}\")
+        endforeach()
+        foreach(program ${programs})
+            execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
+                \"\${root}/${CMAKE_INSTALL_BINDIR}/\${program}\" COMMAND_ERROR_IS_FATAL ANY)
+        endforeach()
+    else()
+        file(INSTALL \"${PROJECT_SOURCE_DIR}/LICENSE\" DESTINATION \"\${root}/${CMAKE_INSTALL_DOCDIR}\")
+    endif()")
 
 # The Debian package: cpack -G DEB in the build folder.
 set(CPACK_GENERATOR DEB)

@@ -10,7 +10,7 @@ packages=(
     xvfb xauth x11-apps x11-utils imagemagick time openbox xdotool
     shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl jq
     clang clang-format libclang-rt-14-dev llvm strace
-    help2man dpkg-dev file lintian appstream man-db bash-completion python3
+    help2man dpkg-dev file lintian appstream man-db bash-completion python3 devscripts
 )
 source scripts/install-missing.sh
 install_missing "${packages[@]}"

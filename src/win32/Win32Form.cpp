@@ -146,7 +146,8 @@ LRESULT CALLBACK PathBoxProc(HWND box, UINT message, WPARAM w, LPARAM l, UINT_PT
     case EM_UNDO:
         return 0;
     case WM_KEYDOWN:
-        if (w == VK_DELETE)
+        // The edit control pastes on Shift+Insert itself, without a WM_PASTE.
+        if (w == VK_DELETE || (w == VK_INSERT && (::GetKeyState(VK_SHIFT) & 0x8000)))
             return 0;
         break;
     }
