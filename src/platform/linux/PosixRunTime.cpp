@@ -6,16 +6,24 @@
 #include "platform/linux/Sha256.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <pwd.h>
+#include <string_view>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -52,6 +60,10 @@ namespace {
 
 constexpr const char* Reading = "Cannot read";
 constexpr const char* Writing = "Cannot write";
+constexpr const char* Trashing = "Cannot move to the trash";
+
+// The open-file limit this thread last ran into, for the words of the failure that follows.
+thread_local long openFileLimit = -1;
 
 // The system's words for an error, or none where they only say again what the
 // code's own text says ("Disk full (No space left on device)").
@@ -62,6 +74,10 @@ std::string ReasonFor(int error) {
     case EPERM:
     case ENOSPC:
         return {};
+    case EMFILE:
+        if (openFileLimit >= 0)
+            return "Too many open files: the open-file limit is " + std::to_string(openFileLimit);
+        [[fallthrough]];
     default:
         return std::strerror(error);
     }
@@ -107,12 +123,29 @@ class Descriptor {
     int fd_;
 };
 
+// At the open-file limit the soft limit is raised toward the hard one, once in the process's
+// life, and the open tried again; where that does not help, the limit is noted for the failure.
 int OpenRetrying(SystemCalls& sys, const char* path, int flags, mode_t mode = 0666) {
-    int fd;
-    do
-        fd = sys.Open(path, flags | O_CLOEXEC, mode);
-    while (fd < 0 && errno == EINTR);
-    return fd;
+    static std::atomic<bool> raised = false;
+    for (;;) {
+        const int fd = sys.Open(path, flags | O_CLOEXEC, mode);
+        if (fd < 0 && errno == EINTR)
+            continue;
+        if (fd >= 0 || errno != EMFILE)
+            return fd;
+        struct rlimit limit {};
+        if (sys.GetRLimit(RLIMIT_NOFILE, &limit) != 0)
+            return errno = EMFILE, -1;
+        // Enough for 255 pieces and more; children need not inherit a vast limit.
+        const rlim_t enough = std::min<rlim_t>(limit.rlim_max, 4096);
+        if (limit.rlim_cur < enough && !raised.exchange(true)) {
+            const struct rlimit raisedLimit = {enough, limit.rlim_max};
+            if (sys.SetRLimit(RLIMIT_NOFILE, &raisedLimit) == 0)
+                continue;
+        }
+        openFileLimit = static_cast<long>(std::min<rlim_t>(limit.rlim_cur, LONG_MAX));
+        return errno = EMFILE, -1;
+    }
 }
 
 std::string FolderToOpen(const std::string& path) {
@@ -203,7 +236,15 @@ class PosixInputFile final : public InputFile {
     FileId Id() const override { return id_; }
     int fd() const { return file_.fd(); }
 
-    FileStamp Stamp() override { return {Length(), 0, 0}; } // PLACEHOLDER
+    FileStamp Stamp() override {
+        struct stat st {};
+        if (sys_.FStat(file_.fd(), &st) != 0)
+            Fail(errno, Reading, path_);
+        const auto nanoseconds = [](const timespec& t) {
+            return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+        };
+        return {st.st_size, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+    }
     std::int64_t Length() override {
         struct stat st {};
         if (sys_.FStat(file_.fd(), &st) != 0)
@@ -341,6 +382,8 @@ class PosixOutputFile final : public OutputFile {
             }
             if (errno != EEXIST)
                 Fail(errno, Writing, path_);
+            // Locked before it has a name, as every hidden file is (see Leftovers).
+            sys_.Flock(file_.fd(), LOCK_EX | LOCK_NB);
             for (int attempt = 0;; ++attempt) {
                 const std::string name = TemporaryName(target_);
                 const StopSignalsHeld held;
@@ -356,7 +399,9 @@ class PosixOutputFile final : public OutputFile {
             }
         }
         // A file already on the disk is closed before it takes the name, so that
-        // a failing close leaves the name as it was.
+        // a failing close leaves the name as it was; a copy of its descriptor holds
+        // the hidden name's lock until then.
+        const Descriptor lock(sys_, flushed_ ? sys_.Dup(file_.fd()) : -1);
         if (flushed_)
             Close();
         if (sys_.Rename(temporary_.c_str(), target_.c_str()) != 0)
@@ -397,6 +442,231 @@ class PosixFolderLock final : public FolderLock {
   private:
     Descriptor file_;
 };
+
+// Every hidden file is locked for as long as its run lives, so that Leftovers tells a dead
+// run's from a live one's. Another run's Leftovers may have taken the file between its making
+// and the lock: false then, the name no longer leading to it. A disk without locks keeps the
+// file unlocked, and Leftovers, unable to lock it either, leaves it alone.
+bool LockedAsLive(SystemCalls& sys, int fd, const std::string& name) {
+    int result;
+    do
+        result = sys.Flock(fd, LOCK_EX);
+    while (result != 0 && errno == EINTR);
+    struct stat mine {};
+    struct stat named {};
+    if (sys.FStat(fd, &mine) != 0)
+        return true;
+    if (sys.LStat(name.c_str(), &named) != 0)
+        return errno != ENOENT;
+    return mine.st_ino == named.st_ino && mine.st_dev == named.st_dev;
+}
+
+// ".tren-" and ten letters or digits, as TemporaryName makes them.
+bool IsTemporaryName(std::string_view name) {
+    constexpr std::string_view prefix = ".tren-";
+    return name.size() == prefix.size() + 10 && name.starts_with(prefix) &&
+           std::all_of(name.begin() + prefix.size(), name.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
+}
+
+// Up to most bytes from the start of a file; "" where it cannot be read.
+std::string ReadStart(SystemCalls& sys, const std::string& path, std::size_t most) {
+    Descriptor file(sys, OpenRetrying(sys, path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY));
+    std::string bytes(most, '\0');
+    std::size_t done = 0;
+    while (file.fd() >= 0 && done < most) {
+        const ssize_t n =
+            sys.PRead(file.fd(), bytes.data() + done, most - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+// The disk families that take neither " * : < > ? \ | nor a name ending in a dot or a
+// blank, by the names their drivers go by ("fusefat", "exfat", "ntfs-3g", ...).
+std::string FamilyNamed(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (name.find("exfat") != std::string::npos)
+        return "exFAT";
+    if (name.find("ntfs") != std::string::npos)
+        return "NTFS";
+    if (name.find("fat") != std::string::npos || name.find("msdos") != std::string::npos)
+        return "FAT";
+    return {};
+}
+
+// The family a boot sector names: exFAT and NTFS by their signatures, FAT by its type field.
+std::string FamilyOfBootSector(std::string_view sector) {
+    if (sector.size() < 90)
+        return {};
+    if (sector.substr(3, 8) == "EXFAT   ")
+        return "exFAT";
+    if (sector.substr(3, 8) == "NTFS    ")
+        return "NTFS";
+    if (sector.substr(54, 3) == "FAT" || sector.substr(82, 5) == "FAT32")
+        return "FAT";
+    return {};
+}
+
+// "\040" in the mount table is a blank, and so on.
+std::string Unescaped(std::string_view field) {
+    std::string text;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const auto octal = [&](std::size_t at) { return field[at] >= '0' && field[at] <= '7'; };
+        if (field[i] == '\\' && i + 3 < field.size() && octal(i + 1) && octal(i + 2) &&
+            octal(i + 3)) {
+            text += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                      (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            text += field[i];
+        }
+    }
+    return text;
+}
+
+// The family of a FUSE disk, from its line in the mount table: the driver's name, or for a
+// block device's driver (fuseblk) the device's boot sector. Without /proc nothing is known.
+std::string FuseFamily(SystemCalls& sys, const std::string& folder) {
+    struct stat st {};
+    if (sys.Stat(folder.c_str(), &st) != 0)
+        return {};
+    const std::string device =
+        std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
+    const std::string table = ReadStart(sys, "/proc/self/mountinfo", 1 << 22);
+    std::string type, source;
+    std::size_t start = 0;
+    while (start < table.size()) {
+        std::size_t end = table.find('\n', start);
+        if (end == std::string::npos)
+            end = table.size();
+        // ID PARENT MAJOR:MINOR ROOT POINT OPTIONS [OPTIONAL...] - TYPE SOURCE OPTIONS
+        std::vector<std::string_view> fields;
+        for (std::size_t at = start; at < end;) {
+            const std::size_t blank = std::min(table.find(' ', at), end);
+            fields.emplace_back(table.data() + at, blank - at);
+            at = blank + 1;
+        }
+        const auto dash = std::find(fields.begin(), fields.end(), "-");
+        if (fields.size() > 2 && fields[2] == device && fields.end() - dash > 2) {
+            type = dash[1];
+            source = Unescaped(dash[2]);
+        }
+        start = end + 1;
+    }
+    if (type.starts_with("fuse."))
+        return FamilyNamed(type.substr(5));
+    if (type == "fuse")
+        return FamilyNamed(source);
+    if (type != "fuseblk")
+        return {};
+    // A block device's own driver: in practice ntfs-3g or exfat-fuse. A boot sector that
+    // cannot be read leaves it at that.
+    const std::string sector = ReadStart(sys, source, 512);
+    return sector.empty() ? "FAT, exFAT or NTFS" : FamilyOfBootSector(sector);
+}
+
+// "/a/b" gives "/a", "/a" gives "/".
+std::string ParentOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+std::string Joined(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// Where a trashed file goes: the trash folder, holding files/ and info/, and the folder the
+// info's Path is relative to ("" for the home trash, which takes absolute paths).
+struct Trash {
+    std::string Folder;
+    std::string Top;
+};
+
+// A trash folder whose files/ and info/ are there and writable, or can be made in the
+// nearest folder there; made when make is set.
+bool TrashUsable(SystemCalls& sys, const std::string& trash, bool make) {
+    for (const std::string& folder : {trash, trash + "/files", trash + "/info"}) {
+        std::vector<std::string> missing;
+        std::string there = folder;
+        struct stat st {};
+        while (sys.Stat(there.c_str(), &st) != 0) {
+            if (errno != ENOENT || there == "/")
+                return false;
+            missing.push_back(there);
+            there = ParentOf(there);
+        }
+        if (!S_ISDIR(st.st_mode) || sys.Access(there.c_str(), W_OK | X_OK) != 0)
+            return false;
+        for (auto m = missing.rbegin(); make && m != missing.rend(); ++m)
+            if (sys.MkDir(m->c_str(), 0700) != 0 && errno != EEXIST)
+                return false;
+    }
+    return true;
+}
+
+// A top folder's trash must be the user's own folder, not a link, where it is there at all.
+bool OwnFolderOrNone(SystemCalls& sys, const std::string& path) {
+    struct stat st {};
+    if (sys.LStat(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+}
+
+// The freedesktop.org trash for a file (its folder's links resolved) on device: the home
+// trash where that is on the same device (or would be, made in its nearest folder there),
+// otherwise one in the top folder of the file's mount.
+std::optional<Trash> TrashFor(SystemCalls& sys, const std::string& file, dev_t device,
+                              const std::string& dataHome, bool make) {
+    const std::string home = dataHome + "/Trash";
+    std::string there = home;
+    struct stat st {};
+    while (sys.Stat(there.c_str(), &st) != 0 && there != "/")
+        there = ParentOf(there);
+    if (st.st_dev == device && st.st_mode != 0)
+        return TrashUsable(sys, home, make) ? std::optional<Trash>({home, ""}) : std::nullopt;
+    std::string top = ParentOf(file);
+    while (top != "/" && sys.Stat(ParentOf(top).c_str(), &st) == 0 && st.st_dev == device)
+        top = ParentOf(top);
+    const std::string uid = std::to_string(::getuid());
+    // $topdir/.Trash/$uid where .Trash is a real folder with the sticky bit, else .Trash-$uid.
+    if (sys.LStat(Joined(top, ".Trash").c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+        (st.st_mode & S_ISVTX)) {
+        const std::string shared = Joined(top, ".Trash/" + uid);
+        if (OwnFolderOrNone(sys, shared) && TrashUsable(sys, shared, make))
+            return Trash{shared, top};
+    }
+    const std::string own = Joined(top, ".Trash-" + uid);
+    if (OwnFolderOrNone(sys, own) && TrashUsable(sys, own, make))
+        return Trash{own, top};
+    return std::nullopt;
+}
+
+// A path as the trash's info file keeps it: bytes other than letters, digits, "/" and
+// "-_.!~*'()" as %XX (RFC 2396).
+std::string PercentEncoded(std::string_view path) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+            (byte >= '0' && byte <= '9') ||
+            std::string_view("/-_.!~*'()").find(c) != std::string_view::npos) {
+            text += c;
+        } else {
+            text += '%';
+            text += hex[byte >> 4];
+            text += hex[byte & 15];
+        }
+    }
+    return text;
+}
 
 } // namespace
 
@@ -463,16 +733,24 @@ std::size_t PosixRunTime::MaxNameLength(const std::string& folder) {
 }
 
 std::unique_ptr<FolderLock> PosixRunTime::LockFolder(const std::string& folder, LockKind kind,
-                                              const std::function<void()>& waiting) {
-    (void)waiting; // PLACEHOLDER
+                                                     const std::function<void()>& waiting) {
     const int fd = OpenRetrying(sys_, folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0)
         Fail(errno, "Cannot open the folder", folder);
     auto lock = std::make_unique<PosixFolderLock>(sys_, fd);
+    const int operation = kind == LockKind::Exclusive ? LOCK_EX : LOCK_SH;
     int result;
     do
-        result = sys_.Flock(fd, kind == LockKind::Exclusive ? LOCK_EX : LOCK_SH);
+        result = sys_.Flock(fd, operation | LOCK_NB);
     while (result != 0 && errno == EINTR);
+    // Another run holds it: said once, then waited for.
+    if (result != 0 && errno == EWOULDBLOCK) {
+        if (waiting)
+            waiting();
+        do
+            result = sys_.Flock(fd, operation);
+        while (result != 0 && errno == EINTR);
+    }
     // A file system without locks (some network ones) is used unlocked rather than
     // not at all.
     if (result != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL)
@@ -526,11 +804,23 @@ std::unique_ptr<OutputFile> PosixRunTime::CreateOutput(const std::string& path, 
     std::string temporary;
     const StopSignalsHeld held;
     int fd = OpenRetrying(sys_, folder.c_str(), O_TMPFILE | O_WRONLY);
+    // An unnamed file takes its name through /proc: where that is missing (a chroot, a
+    // rescue shell) it never could, and a hidden name stands in from the start.
+    if (fd >= 0 && sys_.ProcEntry(fd) != 0) {
+        sys_.Close(fd);
+        fd = -1;
+        errno = EOPNOTSUPP;
+    }
     // Where the file system has no unnamed files (vfat), a hidden name stands in.
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
         for (int attempt = 0;; ++attempt) {
             temporary = TemporaryName(target);
             fd = OpenRetrying(sys_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL);
+            if (fd >= 0 && !LockedAsLive(sys_, fd, temporary)) {
+                sys_.Close(fd); // another run took it for a dead run's: not ours to remove
+                fd = -1;
+                errno = EEXIST;
+            }
             if (fd >= 0 || errno != EEXIST || attempt == 100)
                 break;
         }
@@ -539,8 +829,9 @@ std::unique_ptr<OutputFile> PosixRunTime::CreateOutput(const std::string& path, 
         FailNaming(sys_, errno, Writing, path);
     auto output = std::make_unique<PosixOutputFile>(sys_, path, target, fd, temporary, false);
     // A new file has the usual mode (0666 less the umask); one that is replaced
-    // keeps its own.
-    if (replaces && sys_.FChmod(fd, st.st_mode & 07777) != 0)
+    // keeps its own, where the disk keeps modes at all (fusefat does not).
+    if (replaces && sys_.FChmod(fd, st.st_mode & 07777) != 0 && errno != ENOSYS &&
+        errno != EOPNOTSUPP)
         Fail(errno, Writing, path);
     return output;
 }
@@ -616,13 +907,198 @@ std::string PosixRunTime::FullPath(const std::string& path) {
     return full.lexically_normal().string();
 }
 
-// PLACEHOLDER: the services below are yet to be written for this system.
-DiskSpace PosixRunTime::SpaceOf(const std::string&) { return {INT64_MAX, 1}; }
-std::string PosixRunTime::NameRefusal(const std::string&, const std::string&) { return {}; }
-int PosixRunTime::Leftovers(const std::string&, bool) { return 0; }
-bool PosixRunTime::HasTrash(const std::string&) { return false; }
+DiskSpace PosixRunTime::SpaceOf(const std::string& folder) {
+    struct statvfs st {};
+    if (sys_.StatVfs(folder.c_str(), &st) != 0)
+        Fail(errno, "Cannot measure the free space in", folder);
+    // The fragment is the unit the counts are in and what a file takes at least: the
+    // cluster on FAT, exFAT and NTFS. (fusefat counts in kilobytes whatever its cluster,
+    // so there a file may take up to a cluster more than it says.)
+    const auto unit = static_cast<std::int64_t>(
+        std::max<unsigned long>(st.f_frsize != 0 ? st.f_frsize : st.f_bsize, 1));
+    // A file system that counts no blocks at all (some FUSE ones) tells nothing of its room.
+    if (st.f_blocks == 0)
+        return {INT64_MAX, unit};
+    const auto blocks = static_cast<std::int64_t>(std::min<fsblkcnt_t>(st.f_bavail, INT64_MAX));
+    return {blocks > INT64_MAX / unit ? INT64_MAX : blocks * unit, unit};
+}
+
+std::string PosixRunTime::NameRefusal(const std::string& folder, const std::string& name) {
+    struct statfs st {};
+    if (sys_.StatFs(folder.c_str(), &st) != 0)
+        Fail(errno, "Cannot look at", folder);
+    std::string family;
+    switch (static_cast<std::uint32_t>(st.f_type)) {
+    case 0x4d44: // MSDOS_SUPER_MAGIC: vfat and msdos
+        family = "FAT";
+        break;
+    case 0x2011BAB0: // EXFAT_SUPER_MAGIC
+        family = "exFAT";
+        break;
+    case 0x5346544e: // NTFS_SB_MAGIC
+    case 0x7366746e: // ntfs3
+        family = "NTFS";
+        break;
+    case 0x65735546: // FUSE_SUPER_MAGIC
+        family = FuseFamily(sys_, folder);
+        break;
+    default:
+        break;
+    }
+    if (family.empty())
+        return {};
+    const std::string disk = (family.starts_with("FAT") ? " a " : " an ") + family + " disk";
+    if (std::any_of(name.begin(), name.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 ||
+                   std::string_view("\"*:<>?\\|").find(c) != std::string_view::npos;
+        }))
+        return "the characters \" * : < > ? \\ | and control characters are not allowed on" + disk;
+    // Those disks drop them: "notes." would be written over "notes".
+    if (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        return "a name ending in a dot or a blank is not allowed on" + disk;
+    return {};
+}
+
+int PosixRunTime::Leftovers(const std::string& folder, bool remove) {
+    std::vector<std::string> names;
+    if (sys_.ListFolder(folder.c_str(), names) != 0)
+        Fail(errno, "Cannot read the folder", folder);
+    int count = 0;
+    for (const std::string& name : names) {
+        if (!IsTemporaryName(name))
+            continue;
+        const std::string path = WithTrailingSeparator(folder) + name;
+        // Opened for writing, as some disks (NFS) lock exclusively only then; a link, a pipe
+        // or a device is no run's.
+        Descriptor file(
+            sys_, OpenRetrying(sys_, path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+        struct stat opened {};
+        struct stat named {};
+        if (file.fd() < 0 || sys_.FStat(file.fd(), &opened) != 0 || !S_ISREG(opened.st_mode))
+            continue;
+        // A live run holds its lock; a disk without locks cannot tell, and is left alone.
+        if (sys_.Flock(file.fd(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        // Still the file the name leads to.
+        if (sys_.LStat(path.c_str(), &named) != 0 || named.st_ino != opened.st_ino ||
+            named.st_dev != opened.st_dev)
+            continue;
+        if (remove && sys_.Unlink(path.c_str()) != 0) {
+            if (errno == ENOENT)
+                continue;
+            Fail(errno, "Cannot remove", path);
+        }
+        ++count;
+    }
+    return count;
+}
+
+namespace {
+
+// The file the trash is asked about, its folder's links resolved, and its device; the
+// device of its folder where the file is not there.
+struct TrashSubject {
+    std::string File;
+    dev_t Device = 0;
+    bool Exists = false;
+};
+
+std::optional<TrashSubject> SubjectOf(SystemCalls& sys, std::string full) {
+    while (full.size() > 1 && full.back() == '/')
+        full.pop_back();
+    const std::string folder = sys.RealPath(ParentOf(full).c_str());
+    if (folder.empty())
+        return std::nullopt;
+    TrashSubject subject{Joined(folder, FileNameOf(full))};
+    struct stat st {};
+    subject.Exists = sys.LStat(subject.File.c_str(), &st) == 0;
+    if (!subject.Exists && sys.Stat(folder.c_str(), &st) != 0)
+        return std::nullopt;
+    subject.Device = st.st_dev;
+    return subject;
+}
+
+bool ReadOnly(SystemCalls& sys, const std::string& file) {
+    struct statvfs st {};
+    return sys.StatVfs(ParentOf(file).c_str(), &st) == 0 && (st.f_flag & ST_RDONLY);
+}
+
+std::string DataHome(PosixRunTime& runTime) {
+    const char* env = std::getenv("XDG_DATA_HOME");
+    std::string home = env && *env == '/' ? env : runTime.HomeFolder() + "/.local/share";
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    return home;
+}
+
+} // namespace
+
+bool PosixRunTime::HasTrash(const std::string& path) {
+    const auto subject = SubjectOf(sys_, FullPath(path));
+    return subject && !ReadOnly(sys_, subject->File) &&
+           TrashFor(sys_, subject->File, subject->Device, DataHome(*this), false);
+}
+
 void PosixRunTime::MoveToTrash(const std::string& path) {
-    throw RunTimeError(ErrorCode::InvalidArgument, "Cannot move to the trash", path, "no trash");
+    const auto subject = SubjectOf(sys_, FullPath(path));
+    if (!subject || !subject->Exists)
+        FailNaming(sys_, subject ? ENOENT : errno, Trashing, path);
+    if (ReadOnly(sys_, subject->File))
+        Fail(EROFS, Trashing, path);
+    const auto trash = TrashFor(sys_, subject->File, subject->Device, DataHome(*this), true);
+    if (!trash)
+        throw RunTimeError(ErrorCode::PermissionDenied, Trashing, path, "its disk has no trash");
+
+    // The info file first, under a name free in both files/ and info/: the file's own, cut
+    // where it would leave no room for ".trashinfo" and a number.
+    std::string name = FileNameOf(subject->File);
+    std::size_t keep = std::min<std::size_t>(name.size(), 240);
+    while (keep > 0 && keep < name.size() &&
+           (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+        --keep;
+    name.resize(keep);
+    std::string entry, info;
+    int fd = -1;
+    for (int n = 1; fd < 0; ++n) {
+        entry = n == 1 ? name : name + "." + std::to_string(n);
+        info = trash->Folder + "/info/" + entry + ".trashinfo";
+        struct stat st {};
+        if (sys_.LStat((trash->Folder + "/files/" + entry).c_str(), &st) == 0)
+            continue;
+        fd = OpenRetrying(sys_, info.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (fd < 0 && (errno != EEXIST || n == 1000))
+            Fail(errno, Trashing, path);
+    }
+    Descriptor file(sys_, fd);
+    const std::string& original = subject->File;
+    const std::string kept = trash->Top.empty()  ? original
+                             : trash->Top == "/" ? original.substr(1)
+                                                 : original.substr(trash->Top.size() + 1);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char date[32] = "";
+    if (::localtime_r(&now, &local))
+        std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    const std::string text =
+        "[Trash Info]\nPath=" + PercentEncoded(kept) + "\nDeletionDate=" + date + "\n";
+    int error = 0;
+    for (std::size_t done = 0; done < text.size() && error == 0;) {
+        const ssize_t n =
+            sys_.PWrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            error = n == 0 ? EIO : errno;
+    }
+    if (error == 0 && !file.Close())
+        error = errno;
+    if (error == 0 &&
+        sys_.Rename(original.c_str(), (trash->Folder + "/files/" + entry).c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        sys_.Unlink(info.c_str());
+        Fail(error, Trashing, path);
+    }
 }
 
 } // namespace tren::platform

@@ -1,6 +1,10 @@
 #include "platform/linux/SystemCalls.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
 #include <string>
 #include <sys/file.h>
 #include <unistd.h>
@@ -59,6 +63,11 @@ int SystemCalls::LinkAt(int fd, const char* path) {
     return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path, AT_SYMLINK_FOLLOW);
 }
 
+int SystemCalls::ProcEntry(int fd) {
+    struct stat st {};
+    return ::lstat(("/proc/self/fd/" + std::to_string(fd)).c_str(), &st);
+}
+
 int SystemCalls::Rename(const char* from, const char* to) {
     return ::rename(from, to);
 }
@@ -81,6 +90,51 @@ ssize_t SystemCalls::ReadLink(const char* path, char* buffer, size_t size) {
 
 char* SystemCalls::GetCwd(char* buffer, size_t size) {
     return ::getcwd(buffer, size);
+}
+
+int SystemCalls::Dup(int fd) {
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+int SystemCalls::StatFs(const char* path, struct statfs* st) {
+    return ::statfs(path, st);
+}
+int SystemCalls::StatVfs(const char* path, struct statvfs* st) {
+    return ::statvfs(path, st);
+}
+int SystemCalls::Access(const char* path, int mode) {
+    return ::access(path, mode);
+}
+
+std::string SystemCalls::RealPath(const char* path) {
+    char* resolved = ::realpath(path, nullptr);
+    if (resolved == nullptr)
+        return {};
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+}
+
+int SystemCalls::ListFolder(const char* path, std::vector<std::string>& names) {
+    DIR* folder = ::opendir(path);
+    if (folder == nullptr)
+        return -1;
+    errno = 0;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    const int error = errno;
+    ::closedir(folder);
+    errno = error;
+    return error == 0 ? 0 : -1;
+}
+
+int SystemCalls::GetRLimit(int resource, struct rlimit* limit) {
+    return ::getrlimit(static_cast<decltype(RLIMIT_NOFILE)>(resource), limit);
+}
+int SystemCalls::SetRLimit(int resource, const struct rlimit* limit) {
+    return ::setrlimit(static_cast<decltype(RLIMIT_NOFILE)>(resource), limit);
 }
 
 SystemCalls& RealSystemCalls() {

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <fcntl.h>
+#include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
+#include <sys/vfs.h>
+#include <vector>
 
 namespace tren::platform {
 
@@ -26,6 +31,9 @@ class SystemCalls {
     virtual int SyncFileRange(int fd);
     virtual int FChmod(int fd, mode_t mode);
     virtual int LinkAt(int fd, const char* path);
+    // 0 where the unnamed file's /proc/self/fd entry, which LinkAt names it through, is
+    // there (no /proc in a chroot or a rescue shell).
+    virtual int ProcEntry(int fd);
     virtual int Rename(const char* from, const char* to);
     virtual int Unlink(const char* path);
     virtual int MkDir(const char* path, mode_t mode);
@@ -33,6 +41,16 @@ class SystemCalls {
     virtual long FPathConf(int fd, int name);
     virtual ssize_t ReadLink(const char* path, char* buffer, size_t size);
     virtual char* GetCwd(char* buffer, size_t size);
+    virtual int Dup(int fd);
+    virtual int StatFs(const char* path, struct statfs* st);
+    virtual int StatVfs(const char* path, struct statvfs* st);
+    virtual int Access(const char* path, int mode);
+    // The canonical path (realpath), or "" with errno set.
+    virtual std::string RealPath(const char* path);
+    // The folder's entries but "." and "..", in the folder's order.
+    virtual int ListFolder(const char* path, std::vector<std::string>& names);
+    virtual int GetRLimit(int resource, struct rlimit* limit);
+    virtual int SetRLimit(int resource, const struct rlimit* limit);
 };
 
 // The calls as the system makes them.

@@ -5,10 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <gmock/gmock.h>
+
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <regex>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <thread>
 
 namespace tren::platform {
 namespace {
@@ -91,6 +99,170 @@ TEST(PosixRunTime, AnswersAsWindowsDoes) {
     ExpectSameFailures();
     ExpectFullPaths(runTime);
     ExpectReadersShareAndAWriterWaits(runTime);
+    ExpectStampsRoomAndNoLeftovers(runTime);
+}
+
+int HiddenFiles(const TempFolder& f) {
+    return static_cast<int>(std::count_if(fs::directory_iterator(f.Path()), {}, [](const auto& e) {
+        return e.path().filename().string().starts_with(".tren-");
+    }));
+}
+
+// What only this system has, each case in a folder of its own.
+TEST(PosixRunTime, AnswersItsOwnCases) {
+    using testing::HasSubstr;
+    const std::pair<const char*, void (*)(const TempFolder&)> cases[] = {
+        {"a write of the same length changes the stamp",
+         [](const TempFolder& f) {
+             WriteFile(f / "s", data);
+             const auto input = PosixRunTime().OpenInput(f / "s");
+             const FileStamp before = input->Stamp();
+             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+             WriteFile(f / "s", Bytes(data.size(), 9));
+             EXPECT_NE(input->Stamp(), before);
+         }},
+        {"a killed run's hidden file is a leftover, a live run's is not",
+         [](const TempFolder& f) {
+             FaultyCalls calls;
+             calls.UnnamedFiles = false;
+             PosixRunTime rt{calls};
+             if (const pid_t child = ::fork(); child == 0) {
+                 try {
+                     const auto dead = rt.CreateOutput(f / "dead", Naming::ReplaceName);
+                     ::kill(::getpid(), SIGKILL);
+                 } catch (...) {
+                 }
+                 ::_exit(1);
+             } else {
+                 ::waitpid(child, nullptr, 0);
+             }
+             const auto live = rt.CreateOutput(f / "live", Naming::ReplaceName);
+             EXPECT_EQ(HiddenFiles(f), 2);
+             EXPECT_EQ(rt.Leftovers(f.Path(), false), 1);
+             EXPECT_EQ(HiddenFiles(f), 2);
+             EXPECT_EQ(rt.Leftovers(f.Path(), true), 1);
+             EXPECT_EQ(HiddenFiles(f), 1);
+             live->WriteAt(0, data);
+             live->Flush();
+             live->Publish();
+             EXPECT_EQ(ReadFile(f / "live"), data);
+         }},
+        {"without /proc a new file has a hidden name from the start",
+         [](const TempFolder& f) {
+             FaultyCalls calls;
+             calls.Failing = {"procfd"};
+             calls.FailWith = ENOENT;
+             PosixRunTime rt{calls};
+             const auto file = rt.CreateOutput(f / "new", Naming::ReplaceName);
+             EXPECT_EQ(HiddenFiles(f), 1);
+             file->WriteAt(0, data);
+             file->Publish();
+             EXPECT_EQ(ReadFile(f / "new"), data);
+             EXPECT_EQ(HiddenFiles(f), 0);
+         }},
+        {"a low open-file limit is raised, and named when met",
+         [](const TempFolder& f) {
+             WriteFile(f / "s", data);
+             const auto lower = [] {
+                 const rlimit low = {16, 64};
+                 return ::setrlimit(RLIMIT_NOFILE, &low);
+             };
+             EXPECT_EXIT(
+                 {
+                     lower();
+                     std::vector<std::unique_ptr<InputFile>> held;
+                     while (held.size() < 40)
+                         held.push_back(PosixRunTime().OpenInput(f / "s"));
+                     std::exit(0);
+                 },
+                 testing::ExitedWithCode(0), "");
+             FaultyCalls calls;
+             calls.Failing = {"open", "setrlimit"};
+             calls.FailWith = EMFILE;
+             rlimit limit{};
+             ::getrlimit(RLIMIT_NOFILE, &limit);
+             EXPECT_THROW(
+                 try { PosixRunTime{calls}.OpenInput(f / "s"); } catch (const RunTimeError& e) {
+                     EXPECT_THAT(e.Description(), HasSubstr("Too many open files: the open-file "
+                                                            "limit is " +
+                                                            std::to_string(limit.rlim_cur)));
+                     throw;
+                 },
+                 RunTimeError);
+         }},
+        {"the home trash takes a file and tells where it was",
+         [](const TempFolder& f) {
+             TempFolder home;
+             ::setenv("XDG_DATA_HOME", home.Path().c_str(), 1);
+             FaultyCalls calls;
+             PosixRunTime rt{calls};
+             for (const bool renames : {false, true, true}) {
+                 WriteFile(f / "a b%", data);
+                 calls.Failing =
+                     renames ? std::set<std::string>{} : std::set<std::string>{"rename"};
+                 EXPECT_TRUE(rt.HasTrash(f / "a b%"));
+                 if (renames)
+                     rt.MoveToTrash(f / "a b%");
+                 else
+                     EXPECT_THROW(rt.MoveToTrash(f / "a b%"), RunTimeError);
+                 EXPECT_EQ(fs::exists(f / "a b%"), !renames);
+             }
+             ::unsetenv("XDG_DATA_HOME");
+             EXPECT_EQ(ReadFile(home / "Trash/files/a b%.2"), data);
+             const std::string path = fs::canonical(f.Path()).string() + "/a%20b%25";
+             const Bytes info = ReadFile(home / "Trash/info/a b%.trashinfo");
+             EXPECT_TRUE(std::regex_match(std::string(info.begin(), info.end()),
+                                          std::regex("\\[Trash Info\\]\nPath=" + path +
+                                                     "\nDeletionDate=[0-9]{4}(-[0-9]{2}){2}T"
+                                                     "[0-9]{2}(:[0-9]{2}){2}\n")));
+             EXPECT_EQ(std::distance(fs::directory_iterator(home / "Trash/info"), {}), 2);
+         }},
+        {"the folder lock tells of another holder only",
+         [](const TempFolder& f) {
+             PosixRunTime rt;
+             int told = 0;
+             auto holder = rt.LockFolder(f.Path(), LockKind::Shared, [&] { ++told; });
+             rt.LockFolder(f.Path(), LockKind::Exclusive, [&] { ++told, holder.reset(); });
+             EXPECT_EQ(told, 1);
+         }},
+        {"a disk of this system takes any name but /",
+         [](const TempFolder& f) {
+             for (const char* name : {"notes.", "a:b", "x?\\*|", "end "})
+                 EXPECT_EQ(PosixRunTime().NameRefusal(f.Path(), name), "") << name;
+         }},
+    };
+    for (const auto& [what, check] : cases) {
+        SCOPED_TRACE(what);
+        check(TempFolder());
+    }
+}
+
+// The FAT or exFAT disk that tests/cli/disks_test.sh mounts, and its family.
+TEST(PosixRunTime, AnswersForTheDiskMounted) {
+    const char* disk = std::getenv("TREN_TEST_DISK");
+    const char* family = std::getenv("TREN_TEST_DISK_FAMILY");
+    if (disk == nullptr || family == nullptr)
+        GTEST_SKIP() << "for tests/cli/disks_test.sh";
+    PosixRunTime rt;
+    EXPECT_EQ(rt.NameRefusal(disk, "notes"), "");
+    for (const char* name : {"notes.", "notes ", "a:b", "a\"b", "a\tb"})
+        EXPECT_THAT(rt.NameRefusal(disk, name), testing::EndsWith(family + std::string(" disk")))
+            << name;
+    // A small file takes whole units of what the disk says it has left.
+    const std::string path = disk + std::string("/small");
+    rt.RemoveFile(path);
+    const DiskSpace before = rt.SpaceOf(disk);
+    const auto file = rt.CreateOutput(path, Naming::ReplaceName);
+    EXPECT_EQ(rt.Leftovers(disk, true), 0) << "a live run's file";
+    file->WriteAt(0, data);
+    file->Flush();
+    file->Publish();
+    const std::int64_t taken = before.Free - rt.SpaceOf(disk).Free;
+    EXPECT_TRUE(taken >= before.Unit && taken % before.Unit == 0) << taken << " " << before.Unit;
+    // Its trash is in its top folder.
+    EXPECT_TRUE(rt.HasTrash(path));
+    rt.MoveToTrash(path);
+    EXPECT_EQ(ReadFile(disk + ("/.Trash-" + std::to_string(::getuid())) + "/files/small"), data);
 }
 
 } // namespace

@@ -73,6 +73,16 @@ class FaultyCalls : public platform::SystemCalls {
     TREN_FAULTY(long, FPathConf, "fpathconf", -1, (int f, int name), (f, name))
     TREN_FAULTY(ssize_t, ReadLink, "readlink", -1, (const char* p, char* b, size_t n), (p, b, n))
     TREN_FAULTY(char*, GetCwd, "getcwd", nullptr, (char* b, size_t n), (b, n))
+    TREN_FAULTY(int, ProcEntry, "procfd", -1, (int f), (f))
+    TREN_FAULTY(int, Dup, "dup", -1, (int f), (f))
+    TREN_FAULTY(int, StatFs, "statfs", -1, (const char* p, struct statfs* st), (p, st))
+    TREN_FAULTY(int, StatVfs, "statvfs", -1, (const char* p, struct statvfs* st), (p, st))
+    TREN_FAULTY(int, Access, "access", -1, (const char* p, int mode), (p, mode))
+    TREN_FAULTY(std::string, RealPath, "realpath", std::string(), (const char* p), (p))
+    TREN_FAULTY(int, ListFolder, "readdir", -1, (const char* p, std::vector<std::string>& n),
+                (p, n))
+    TREN_FAULTY(int, GetRLimit, "getrlimit", -1, (int r, struct rlimit* l), (r, l))
+    TREN_FAULTY(int, SetRLimit, "setrlimit", -1, (int r, const struct rlimit* l), (r, l))
 #undef TREN_FAULTY
 
   private:
