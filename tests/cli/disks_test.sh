@@ -57,6 +57,19 @@ for row in "fat|mkfs.vfat|FAT" "exfat|mkfs.exfat|exFAT"; do
     cmp -s "$ROOT/data.bin" "$D/back/data.bin" || bad "the file built differs"
     done_case "$family: a set cut there builds byte for byte after a remount"
 
+    # An 8 MB stick with the set: a 7 MB file of that name cannot fit beside it, and the old
+    # set stays whole. Names the disk would refuse or change are refused before writing.
+    mkdir -p "$ROOT/new" && head -c 7000000 /dev/urandom >"$ROOT/new/data.bin" && cp "$D/set/data.bin.tr0" "$ROOT/header"
+    run "$ROOT" tren new/data.bin --size 500K --out "$D/set" --sums; expect_rc 1
+    grep -q "not enough room in $D/set/" "$ERR" || bad "no word of the room"
+    cmp -s "$ROOT/header" "$D/set/data.bin.tr0" && [[ ! -e $D/set/data.bin.tr4 ]] || bad "the old set changed"
+    head -c 600000 /dev/urandom >"$ROOT/a:b" && head -c 600000 /dev/urandom >"$ROOT/notes." && mkdir -p "$D/names"
+    run "$ROOT" tren "a:b" --size 500K --out "$D/names"; expect_rc 1
+    grep -q "not allowed on that disk" "$ERR" && [[ -z $(ls -A "$D/names") ]] || bad "a:b was not refused first"
+    run "$ROOT" tren "notes." --size 500K --out "$ROOT" && run "$ROOT" build notes..tr0 --out "$D/names"; expect_rc 1
+    grep -q "$D/names/notes. is not allowed on that disk" "$ERR" && [[ -z $(ls -A "$D/names") ]] || bad "notes. was not refused first"
+    done_case "$family: what cannot be written whole is refused before anything is written"
+
     # Through another name: fusefat loses the clusters of a file renamed only in case.
     for f in "$D"/set/*; do mv "$f" "$f.x" && mv "$f.x" "$D/set/$(basename "$f" | tr a-z A-Z)"; done
     run "$D" build set/data.bin.tr0 --out case; expect_rc 0
