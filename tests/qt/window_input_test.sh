@@ -116,6 +116,9 @@ rows=(
         finished; size_is $O/two.bin.tr1 1440000; shows path $W/two.bin'
     'dropped header piece is built | start; cut $W/two.bin; drop $O/two.bin.tr0;
         answer "Select directory to build to..." $O/built; finished; cmp $W/two.bin $O/built/two.bin'
+    'a file a build replaces goes to the trash | start; cut $W/two.bin; printf edited >$O/built/two.bin; click fltbBuild;
+        answer "Select the trening files to build" $O/two.bin.tr0; answer "Select directory to build to..." $O/built;
+        finished; cmp $W/two.bin $O/built/two.bin; check "the file in the trash" edited "$(cat $XDG_DATA_HOME/Trash/files/two.bin)"'
     'dropped name that is not UTF-8 keeps its bytes | start; drop $LATIN1; answer "Select directory to tren to..." $O;
         finished; size_is $O/${LATIN1##*/}.tr1 1440000'
     'dropped address is refused | start; drop http://example.org/two.bin; drag_says ignored;
@@ -123,6 +126,6 @@ rows=(
     'drop during a run is refused | slow_run; drop $W/two.bin; shows running 1; drag_says ignored; finished;
         no_window "Select directory to tren to..." 2; shows path $W/fifteen.bin'
 )
-end_case() { stop $TREN_PID $DRAG_PID; TREN_PID="" DRAG_PID=""; rm -rf "$O" "$ROOT/opened"; mkdir -p "$O/built"; }
+end_case() { stop $TREN_PID $DRAG_PID; TREN_PID="" DRAG_PID=""; rm -rf "$O" "$ROOT/opened" "$XDG_DATA_HOME/Trash"; mkdir -p "$O/built"; }
 end_case
 run_table "${rows[@]}"
