@@ -32,8 +32,8 @@ struct SetReport {
     explicit SetReport(RunTime& runTime, const std::string& header) : Set(runTime, header) {
         try {
             const std::string folder = Set.Folder();
-            Leftovers = runTime.Leftovers(folder.empty() ? runTime.CurrentDirectory() : folder,
-                                          false);
+            Leftovers =
+                runTime.Leftovers(folder.empty() ? runTime.CurrentDirectory() : folder, false);
         } catch (const RunTimeError&) {
             // A folder that cannot be listed has no leftovers to mention.
         }

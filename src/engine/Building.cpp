@@ -89,10 +89,21 @@ void WriteImage(OperationContext& context, RunState& state, SetReader& set,
     }
     image->Flush();
     // The file replaced goes where the person can get it back, only now that
-    // its successor is whole.
+    // its successor is whole; should the successor not take its name, it comes back.
+    std::unique_ptr<platform::TrashedFile> trashed;
     if (toTrash)
-        context.RunTime.MoveToTrash(state.DestFile);
-    image->Publish();
+        trashed = context.RunTime.MoveToTrash(state.DestFile);
+    try {
+        image->Publish();
+    } catch (const RunTimeError&) {
+        try {
+            if (trashed)
+                trashed->PutBack();
+        } catch (const RunTimeError&) {
+            // Then it stays in the trash, whole.
+        }
+        throw;
+    }
     image->FlushName();
     context.Sink.ListWritten(WrittenLine(state.DestFile, pieces::RebuiltLength(header)));
 }

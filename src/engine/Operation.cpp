@@ -19,9 +19,8 @@ std::string WrittenLine(const std::string& path, std::int64_t length) {
     return path + " [" + std::to_string(length) + " bytes]";
 }
 
-std::unique_ptr<platform::FolderLock> LockFolder(OperationContext& context,
-                                                 const std::string& folder,
-                                                 platform::LockKind kind) {
+std::unique_ptr<platform::FolderLock>
+LockFolder(OperationContext& context, const std::string& folder, platform::LockKind kind) {
     return context.RunTime.LockFolder(folder, kind, [&] { context.Sink.Waiting(folder); });
 }
 
@@ -54,7 +53,8 @@ std::optional<Message> CheckNameAllowed(platform::RunTime& runTime, const std::s
     const std::string why = runTime.NameRefusal(folder, name);
     if (why.empty())
         return std::nullopt;
-    return Message{title, "The name " + folder + name + " is not allowed on that disk: " + why + ".",
+    return Message{title,
+                   "The name " + folder + name + " is not allowed on that disk: " + why + ".",
                    platform::MessageStyle::Exclamation, folder + name};
 }
 

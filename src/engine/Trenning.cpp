@@ -84,9 +84,9 @@ std::optional<Message> CheckSpace(platform::RunTime& runTime, const RunState& st
     const auto allotted = [&](std::int64_t length) { return Allotted(space, length); };
     std::int64_t needed = allotted(pieces::HeaderLength);
     for (int index = 1; index <= state.PieceCount; ++index)
-        needed += allotted(index == state.PieceCount && state.LastPieceSize > 0
-                               ? state.LastPieceSize
-                               : state.PieceSize);
+        needed +=
+            allotted(index == state.PieceCount && state.LastPieceSize > 0 ? state.LastPieceSize
+                                                                          : state.PieceSize);
     std::vector<std::string> names{pieces::PieceName(state.SrcTitle, 0)};
     if (sums == Checksums::Write) {
         // One line per piece and one for the whole file: digest, two blanks, name.
@@ -107,7 +107,8 @@ std::optional<Message> CheckSpace(platform::RunTime& runTime, const RunState& st
     }
     if (replacesPiece)
         needed += allotted(state.PieceSize);
-    return CheckRoom(TrenningError, state.DestDir, space, std::max<std::int64_t>(needed - givenBack, 0));
+    return CheckRoom(TrenningError, state.DestDir, space,
+                     std::max<std::int64_t>(needed - givenBack, 0));
 }
 
 // The old header goes first, so that at no moment does a header describe pieces
@@ -181,44 +182,38 @@ class PieceWriter {
         } else {
             context_.Buffers.CopyFileToFile(source_, state_.BuffPos + 1, *piece, 1, share);
         }
-        // The disk starts on this piece while the next one is cut.
+        // The disk starts on this piece while the next one is cut; nothing waits
+        // for it until the whole set is written, and no piece stays open, so that
+        // a set of any length needs few files.
         piece->StartFlush();
         piece->Publish();
+        piece->Release();
         context_.Sink.ListWritten(WrittenLine(state_.DestFile, share));
-        written_.push_back(std::move(piece));
-        // A few pieces are kept open while the disk writes them; the oldest is
-        // waited for and closed, so that a set of any length needs few files.
-        if (written_.size() > MaxOpenPieces) {
-            written_.front()->Flush();
-            written_.erase(written_.begin());
-        }
     }
 
-    // Puts every piece on the disk, then the checksum file beside them.
+    // Writes the checksum file beside the pieces, then puts them all, and their
+    // names, on the disk at once.
     void Finish(const std::string& sumsFile) {
-        for (const auto& piece : written_)
-            piece->Flush();
-        if (sums_ == Checksums::Skip)
-            return;
-        sumLines_ += sums::Line(whole_->Finish(), state_.SrcTitle);
-        state_.DestFile = sumsFile;
-        const auto file = context_.RunTime.CreateOutput(sumsFile, platform::Naming::ReplaceName);
-        file->WriteAt(0, std::span(reinterpret_cast<const std::uint8_t*>(sumLines_.data()),
-                                   sumLines_.size()));
-        file->Flush();
-        file->Publish();
-        context_.Sink.ListWritten(
-            WrittenLine(sumsFile, static_cast<std::int64_t>(sumLines_.size())));
+        if (sums_ == Checksums::Write) {
+            sumLines_ += sums::Line(whole_->Finish(), state_.SrcTitle);
+            state_.DestFile = sumsFile;
+            const auto file =
+                context_.RunTime.CreateOutput(sumsFile, platform::Naming::ReplaceName);
+            file->WriteAt(0, std::span(reinterpret_cast<const std::uint8_t*>(sumLines_.data()),
+                                       sumLines_.size()));
+            file->Publish();
+            file->Release();
+            context_.Sink.ListWritten(
+                WrittenLine(sumsFile, static_cast<std::int64_t>(sumLines_.size())));
+        }
+        context_.RunTime.FlushDisk(state_.DestDir);
     }
 
   private:
-    static constexpr std::size_t MaxOpenPieces = 8;
-
     OperationContext& context_;
     RunState& state_;
     platform::InputFile& source_;
     Checksums sums_;
-    std::vector<std::unique_ptr<platform::OutputFile>> written_;
     std::unique_ptr<platform::Hasher> whole_;
     std::string sumLines_;
 };
@@ -316,7 +311,6 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
 
     writer.Finish(sumsFile);
     RemoveHigherPieces(runTime, state, oldCount);
-    runTime.FlushFolder(state.DestDir);
     WriteHeader(context, state, header, pieces::SizeCodeOf(state.PieceSize));
     return Outcome::Finished();
 }

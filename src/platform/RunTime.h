@@ -83,6 +83,10 @@ class OutputFile {
     virtual void Publish() = 0;
     // Puts the name given by Publish on the disk.
     virtual void FlushName() = 0;
+    // Lets go of a named file whose bytes are written or on their way, without
+    // waiting for them: they are on the disk once RunTime::FlushDisk returns for
+    // its folder. Where the system cannot flush a whole disk at once, this waits.
+    virtual void Release() = 0;
 };
 
 // A SHA-256 digest being computed over bytes given in order.
@@ -109,6 +113,14 @@ enum class Naming {
 class FolderLock {
   public:
     virtual ~FolderLock() = default;
+};
+
+// A file in the trash that can still be put back where it was.
+class TrashedFile {
+  public:
+    virtual ~TrashedFile() = default;
+    // Puts the file back under its own name; otherwise it stays in the trash.
+    virtual void PutBack() = 0;
 };
 
 // Readers of a folder share it; a writer has it alone.
@@ -142,6 +154,9 @@ class RunTime : public EntryLookup {
     virtual void RemoveFile(const std::string& path) = 0;
     // Puts the folder's entries, as changed so far, on the disk.
     virtual void FlushFolder(const std::string& folder) = 0;
+    // Puts everything written so far on the folder's disk, names included: one
+    // wait for the files let go with OutputFile::Release, however many.
+    virtual void FlushDisk(const std::string& folder) = 0;
     // The longest file name, in bytes, that the folder can hold.
     virtual std::size_t MaxNameLength(const std::string& folder) = 0;
     // Waits for the lock, calling waiting first where another run holds it;
@@ -164,7 +179,7 @@ class RunTime : public EntryLookup {
     // the file; asked before anything is written.
     virtual bool HasTrash(const std::string& path) = 0;
     // Moves the file at path to its disk's trash, where a person can get it back.
-    virtual void MoveToTrash(const std::string& path) = 0;
+    virtual std::unique_ptr<TrashedFile> MoveToTrash(const std::string& path) = 0;
 
     // Only regular files are opened; anything else (a pipe, a device, a folder) is
     // refused without waiting on it.

@@ -139,12 +139,11 @@ bool frmTren::FileExists(const std::string& fname) {
 bool frmTren::HeaderExists(const std::string& path) {
     try {
         const std::string folder = platform::FolderOf(path);
-        setLock_ = runTime_.LockFolder(
-            folder.empty() ? runTime_.CurrentDirectory() : folder, platform::LockKind::Shared,
-            [&] {
-                if (waitingNotice_)
-                    waitingNotice_(folder);
-            });
+        setLock_ = runTime_.LockFolder(folder.empty() ? runTime_.CurrentDirectory() : folder,
+                                       platform::LockKind::Shared, [&] {
+                                           if (waitingNotice_)
+                                               waitingNotice_(folder);
+                                       });
     } catch (const RunTimeError&) {
         // A folder that cannot be locked is looked at unlocked; the build says why.
     }

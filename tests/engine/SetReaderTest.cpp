@@ -199,10 +199,9 @@ TEST_P(RerunTest, NothingIsLost) {
     run.runTime.Trash = [&](const std::string& path) { fs::rename(path, trash / "set.bin"); };
     row.arrange(run);
 
-    const Outcome outcome = row.build
-                                ? run.BuildInto(run.set / "set.bin.tr0", row.existing)
-                                : run.Cut("set.bin", test::RandomBytes(7 * 500000, 6),
-                                          Checksums::Write);
+    const Outcome outcome =
+        row.build ? run.BuildInto(run.set / "set.bin.tr0", row.existing)
+                  : run.Cut("set.bin", test::RandomBytes(7 * 500000, 6), Checksums::Write);
     ASSERT_EQ(outcome.What(), row.outcome);
     if (!row.says.empty()) {
         const std::string text = outcome.What() == Outcome::Kind::Refused
@@ -215,16 +214,23 @@ TEST_P(RerunTest, NothingIsLost) {
     const std::string kept = row.kept;
     EXPECT_EQ(test::ReadFile(run.out / "set.bin"),
               kept == "rebuilt" ? source : std::vector<std::uint8_t>(kept.begin(), kept.end()));
-    EXPECT_EQ(fs::exists(trash / "set.bin"), row.existing == Replacing::Trash && row.build &&
-                                                 outcome.IsFinished());
+    EXPECT_EQ(fs::exists(trash / "set.bin"),
+              row.existing == Replacing::Trash && row.build && outcome.IsFinished());
 }
 
 const auto nothing = [](EngineRun&) {};
 const Rerun reruns[] = {
-    {"no_room_for_the_new_set", [](EngineRun& r) { r.runTime.Space = {{100000, 4096}}; }, false,
-     Replacing::Overwrite, Outcome::Kind::Refused, "bytes, and 100000 bytes are free", true, "old"},
+    {"no_room_for_the_new_set",
+     [](EngineRun& r) {
+         r.runTime.Space = {{100000, 4096}};
+     },
+     false, Replacing::Overwrite, Outcome::Kind::Refused, "bytes, and 100000 bytes are free", true,
+     "old"},
     // The old set's pieces give their room back as they are replaced, one at a time.
-    {"room_the_old_set_gives_back", [](EngineRun& r) { r.runTime.Space = {{3000000, 1}}; },
+    {"room_the_old_set_gives_back",
+     [](EngineRun& r) {
+         r.runTime.Space = {{3000000, 1}};
+     },
      false, Replacing::Overwrite, Outcome::Kind::Finished, "", false, "old"},
     {"source_written_during_the_cut",
      [](EngineRun& r) {
@@ -232,17 +238,19 @@ const Rerun reruns[] = {
              return std::make_unique<TouchedFile>(std::move(file));
          };
      },
-     false, Replacing::Overwrite, Outcome::Kind::Failed, "changed while it was read", false,
-     "old"},
+     false, Replacing::Overwrite, Outcome::Kind::Failed, "changed while it was read", false, "old"},
     {"name_the_disk_refuses",
      [](EngineRun& r) { r.runTime.NameRule = [](auto) { return std::string("no"); }; }, false,
      Replacing::Overwrite, Outcome::Kind::Refused, "is not allowed on that disk: no", true, "old"},
-    {"no_clobber", nothing, true, Replacing::Refuse, Outcome::Kind::Refused, "already exists",
-     true, "old"},
+    {"no_clobber", nothing, true, Replacing::Refuse, Outcome::Kind::Refused, "already exists", true,
+     "old"},
     {"replaced_file_to_the_trash", nothing, true, Replacing::Trash, Outcome::Kind::Finished, "",
      true, "rebuilt"},
-    {"no_room_for_the_rebuilt_file", [](EngineRun& r) { r.runTime.Space = {{1000, 512}}; }, true,
-     Replacing::Trash, Outcome::Kind::Refused, "1000 bytes are free", true, "old"},
+    {"no_room_for_the_rebuilt_file",
+     [](EngineRun& r) {
+         r.runTime.Space = {{1000, 512}};
+     },
+     true, Replacing::Trash, Outcome::Kind::Refused, "1000 bytes are free", true, "old"},
     {"overwritten_as_before", nothing, true, Replacing::Overwrite, Outcome::Kind::Finished, "",
      true, "rebuilt"},
 };

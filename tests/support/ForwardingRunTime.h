@@ -31,13 +31,14 @@ class ForwardingRunTime final : public platform::RunTime {
     void CreateFolder(const std::string& path) override { inner_.CreateFolder(path); }
     void RemoveFile(const std::string& path) override { inner_.RemoveFile(path); }
     void FlushFolder(const std::string& folder) override { inner_.FlushFolder(folder); }
+    void FlushDisk(const std::string& folder) override { inner_.FlushDisk(folder); }
     std::size_t MaxNameLength(const std::string& folder) override {
         return inner_.MaxNameLength(folder);
     }
     using platform::RunTime::LockFolder;
-    std::unique_ptr<platform::FolderLock> LockFolder(const std::string& folder,
-                                                     platform::LockKind kind,
-                                                     const std::function<void()>& waiting) override {
+    std::unique_ptr<platform::FolderLock>
+    LockFolder(const std::string& folder, platform::LockKind kind,
+               const std::function<void()>& waiting) override {
         return inner_.LockFolder(folder, kind, waiting);
     }
     platform::DiskSpace SpaceOf(const std::string& folder) override {
@@ -50,8 +51,11 @@ class ForwardingRunTime final : public platform::RunTime {
         return inner_.Leftovers(folder, remove);
     }
     bool HasTrash(const std::string& path) override { return Trash || inner_.HasTrash(path); }
-    void MoveToTrash(const std::string& path) override {
-        Trash ? Trash(path) : inner_.MoveToTrash(path);
+    std::unique_ptr<platform::TrashedFile> MoveToTrash(const std::string& path) override {
+        if (!Trash)
+            return inner_.MoveToTrash(path);
+        Trash(path);
+        return nullptr;
     }
     std::unique_ptr<platform::InputFile> OpenInput(const std::string& path) override {
         auto file = inner_.OpenInput(path);

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <optional>
 #include <pwd.h>
+#include <random>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -162,6 +163,28 @@ void FlushFolderOf(SystemCalls& sys, const std::string& folder, const std::strin
     if (sys.FSync(dir.fd()) != 0 && errno != EINVAL)
         Fail(errno, Writing, named);
     dir.Close(Writing, named);
+}
+
+// Local disk file systems whose syncfs puts every file and name on the disk at
+// once. Elsewhere (FUSE, network file systems) syncfs may reach nothing, and
+// each file is flushed on its own.
+bool FlushesWholeDisk(SystemCalls& sys, int fd) {
+    struct statfs st {};
+    if (sys.FStatFs(fd, &st) != 0)
+        return false;
+    switch (static_cast<unsigned long>(st.f_type)) {
+    case 0xEF53:     // ext2, ext3, ext4
+    case 0x58465342: // xfs
+    case 0x9123683E: // btrfs
+    case 0xF2F52010: // f2fs
+    case 0x01021994: // tmpfs
+    case 0x4d44:     // vfat
+    case 0x2011BAB0: // exfat
+    case 0x7366746E: // ntfs3
+        return true;
+    default:
+        return false;
+    }
 }
 
 EntryKind KindOf(mode_t mode) {
@@ -413,6 +436,15 @@ class PosixOutputFile final : public OutputFile {
     void FlushName() override {
         if (!inPlace_)
             FlushFolderOf(sys_, FolderToOpen(target_), path_);
+    }
+
+    void Release() override {
+        if (closed_)
+            return;
+        if (!FlushesWholeDisk(sys_, file_.fd()))
+            Flush();
+        if (!closed_)
+            Close();
     }
 
   private:
@@ -715,6 +747,20 @@ void PosixRunTime::RemoveFile(const std::string& path) {
 
 void PosixRunTime::FlushFolder(const std::string& folder) {
     FlushFolderOf(sys_, folder, folder);
+}
+
+void PosixRunTime::FlushDisk(const std::string& folder) {
+    Descriptor dir(sys_, OpenRetrying(sys_, folder.c_str(), O_RDONLY | O_DIRECTORY));
+    if (dir.fd() < 0)
+        Fail(errno, Writing, folder);
+    // Elsewhere every file was flushed as it was let go; the folder is left.
+    if (!FlushesWholeDisk(sys_, dir.fd())) {
+        if (sys_.FSync(dir.fd()) != 0 && errno != EINVAL)
+            Fail(errno, Writing, folder);
+    } else if (sys_.SyncFs(dir.fd()) != 0) {
+        Fail(errno, Writing, folder);
+    }
+    dir.Close(Writing, folder);
 }
 
 std::size_t PosixRunTime::MaxNameLength(const std::string& folder) {
@@ -1039,7 +1085,27 @@ bool PosixRunTime::HasTrash(const std::string& path) {
            TrashFor(sys_, subject->File, subject->Device, DataHome(*this), false);
 }
 
-void PosixRunTime::MoveToTrash(const std::string& path) {
+namespace {
+
+class PosixTrashedFile final : public TrashedFile {
+  public:
+    PosixTrashedFile(SystemCalls& sys, std::string original, std::string kept, std::string info)
+        : sys_(sys), original_(std::move(original)), kept_(std::move(kept)),
+          info_(std::move(info)) {}
+    void PutBack() override {
+        if (sys_.Rename(kept_.c_str(), original_.c_str()) != 0)
+            Fail(errno, "Cannot put back from the trash", original_);
+        sys_.Unlink(info_.c_str());
+    }
+
+  private:
+    SystemCalls& sys_;
+    std::string original_, kept_, info_;
+};
+
+} // namespace
+
+std::unique_ptr<TrashedFile> PosixRunTime::MoveToTrash(const std::string& path) {
     const auto subject = SubjectOf(sys_, FullPath(path));
     if (!subject || !subject->Exists)
         FailNaming(sys_, subject ? ENOENT : errno, Trashing, path);
@@ -1059,8 +1125,13 @@ void PosixRunTime::MoveToTrash(const std::string& path) {
     name.resize(keep);
     std::string entry, info;
     int fd = -1;
+    // A few numbers in turn, then random ones: a trash holding thousands of files of
+    // one name is not searched name by name.
+    std::random_device random;
     for (int n = 1; fd < 0; ++n) {
-        entry = n == 1 ? name : name + "." + std::to_string(n);
+        entry = n == 1   ? name
+                : n < 10 ? name + "." + std::to_string(n)
+                         : name + "." + std::to_string(random() % 1000000000u);
         info = trash->Folder + "/info/" + entry + ".trashinfo";
         struct stat st {};
         if (sys_.LStat((trash->Folder + "/files/" + entry).c_str(), &st) == 0)
@@ -1099,6 +1170,8 @@ void PosixRunTime::MoveToTrash(const std::string& path) {
         sys_.Unlink(info.c_str());
         Fail(error, Trashing, path);
     }
+    return std::make_unique<PosixTrashedFile>(sys_, original, trash->Folder + "/files/" + entry,
+                                              info);
 }
 
 } // namespace tren::platform

@@ -48,6 +48,14 @@ int SystemCalls::FSync(int fd) {
     return ::fsync(fd);
 }
 
+int SystemCalls::SyncFs(int fd) {
+    return ::syncfs(fd);
+}
+
+int SystemCalls::FStatFs(int fd, struct statfs* st) {
+    return ::fstatfs(fd, st);
+}
+
 int SystemCalls::SyncFileRange(int fd) {
     return ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 }

@@ -29,6 +29,8 @@ class SystemCalls {
     virtual int FDataSync(int fd);
     virtual int FSync(int fd);
     virtual int SyncFileRange(int fd);
+    virtual int SyncFs(int fd);
+    virtual int FStatFs(int fd, struct statfs* st);
     virtual int FChmod(int fd, mode_t mode);
     virtual int LinkAt(int fd, const char* path);
     // 0 where the unnamed file's /proc/self/fd entry, which LinkAt names it through, is

@@ -64,6 +64,7 @@ class FaultyCalls : public platform::SystemCalls {
     TREN_FAULTY(int, FDataSync, "fdatasync", -1, (int f), (f))
     TREN_FAULTY(int, FSync, "fsync", -1, (int f), (f))
     TREN_FAULTY(int, SyncFileRange, "sync_file_range", -1, (int f), (f))
+    TREN_FAULTY(int, SyncFs, "syncfs", -1, (int f), (f))
     TREN_FAULTY(int, FChmod, "fchmod", -1, (int f, mode_t mode), (f, mode))
     TREN_FAULTY(int, LinkAt, "link", -1, (int f, const char* p), (f, p))
     TREN_FAULTY(int, Rename, "rename", -1, (const char* from, const char* to), (from, to))
