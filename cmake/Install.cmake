@@ -64,6 +64,23 @@ if(TARGET tren)
     install(FILES ${art}/tren.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/mimetypes
         RENAME application-x-tr-file.svg)
+    # Installed straight into a prefix (~/.local) there are no package triggers: the
+    # MIME and desktop databases there learn the type now, so that the window finds
+    # its entry installed and writes no second one at start.
+    install(CODE "
+        if(\"\$ENV{DESTDIR}\" STREQUAL \"\")
+            foreach(tool update-mime-database:mime update-desktop-database:applications)
+                string(REPLACE \":\" \";\" tool \"\${tool}\")
+                list(GET tool 0 program)
+                list(GET tool 1 folder)
+                find_program(found \${program})
+                if(found)
+                    execute_process(COMMAND \${found}
+                        \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/\${folder}\")
+                endif()
+                unset(found CACHE)
+            endforeach()
+        endif()")
 endif()
 
 add_custom_target(tren_packaging_files ALL DEPENDS ${manuals} ${generated}/changelog.Debian.gz)

@@ -22,8 +22,11 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// What the user-level desktop entry says besides its program, type and icon.
+// What the user-level desktop entry says besides its program, type and icon. The
+// window's class is the application's name, "tren", whatever the program file is
+// called: docks group the window with the entry that names that class.
 constexpr std::string_view EntryDescription = "Name=tren\n"
+                                              "StartupWMClass=tren\n"
                                               "GenericName=File Splitter\n"
                                               "Comment=Cut a file into pieces that fit on "
                                               "removable media, and build it again\n"
@@ -475,13 +478,20 @@ const FreedesktopClassStore::SystemTypes& FreedesktopClassStore::SystemTypesOf()
         return *system_;
     SystemTypes found;
     std::set<std::string> listed;
-    for (const auto& data : folders_.DataDirs) {
+    // A package installed in the user's own folders (cmake --install --prefix
+    // ~/.local) counts as one in the system's; the entry this store writes itself
+    // does not, or a start could never bring it up to date.
+    std::vector<std::string> installed{folders_.DataHome};
+    installed.insert(installed.end(), folders_.DataDirs.begin(), folders_.DataDirs.end());
+    const std::string ownEntry = FileNameOf(program_) + ".desktop";
+    for (const auto& data : installed) {
         const std::string applications = WithTrailingSeparator(data) + "applications";
         std::vector<std::string> names;
         if (calls_.ListFolder(applications.c_str(), names) != 0 && !IsMissing(errno))
             Fail(errno, "Cannot read the folder", applications);
         for (const auto& name : names) {
-            if (name.size() <= 8 || name.compare(name.size() - 8, 8, ".desktop") != 0)
+            if (name.size() <= 8 || name.compare(name.size() - 8, 8, ".desktop") != 0 ||
+                (data == folders_.DataHome && name == ownEntry))
                 continue;
             const std::string entry = Read(applications + "/" + name).value_or("");
             if (IsThisProgram(ResolveProgram(ExecProgram(EntryValue(entry, "Exec")))))
