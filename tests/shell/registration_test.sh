@@ -22,8 +22,9 @@ check "the type of a .tr0 file" "application/x-tr-file" "$(xdg-mime query filety
 check "the type's default application" "tren.desktop" "$(default)"
 check "the entry runs the program that was started" "Exec=$TREN %f" "$(grep -m1 '^Exec=' "$entry")"
 command -v desktop-file-validate >/dev/null && check "the entry is valid" "" "$(desktop-file-validate "$entry" 2>&1)"
-icon=$XDG_DATA_HOME/icons/hicolor/48x48/mimetypes/application-x-tr-file.png
-check "the program's own icon is in the theme" yes "$([[ -s $icon ]] && echo yes)"
+icons=$XDG_DATA_HOME/icons/hicolor/48x48 && type_icon=$icons/mimetypes/application-x-tr-file.png
+check "the type's icon, not the program's, is in the theme" yes \
+    "$([[ -s $type_icon && -s $icons/apps/tren.png ]] && ! cmp -s "$type_icon" "$icons/apps/tren.png" && echo yes)"
 cp "$XDG_DATA_HOME/mime/packages/x-tr-file.xml" "$ROOT/package.xml" && start
 check "a second start changes no byte and updates no database" "$before" "$(snapshot)"
 

@@ -310,8 +310,8 @@ std::string FreedesktopClassStore::PackagePath(const std::string& className) con
     return folders_.DataHome + "mime/packages/" + type.substr(type.find('/') + 1) + ".xml";
 }
 
-std::string FreedesktopClassStore::IconFolder(const ThemeIcon& icon, const char* context) const {
-    return folders_.DataHome + "icons/hicolor/" + icon.Size + "/" + context + "/";
+std::string FreedesktopClassStore::IconFolder(const ThemeIcon& icon) const {
+    return folders_.DataHome + "icons/hicolor/" + icon.Size + "/" + icon.Context + "/";
 }
 
 std::vector<std::string> FreedesktopClassStore::FoldersOf(const Key& key) const {
@@ -323,13 +323,15 @@ std::vector<std::string> FreedesktopClassStore::FoldersOf(const Key& key) const 
         break;
     case Kind::Icon:
         for (const auto& icon : icons_)
-            folders.push_back(IconFolder(icon, "mimetypes"));
+            if (icon.Context == "mimetypes")
+                folders.push_back(IconFolder(icon));
         break;
     case Kind::Command:
         // The entry shows the program's own icon.
         folders.push_back(folders_.DataHome + "applications");
         for (const auto& icon : icons_)
-            folders.push_back(IconFolder(icon, "apps"));
+            if (icon.Context == "apps")
+                folders.push_back(IconFolder(icon));
         break;
     case Kind::Other:
         break;
@@ -631,7 +633,9 @@ void FreedesktopClassStore::WritePackage(const std::string& className) {
 void FreedesktopClassStore::WriteIcons(const std::string& className) {
     const std::string name = IconNameOf(MimeTypeOf(className));
     for (const auto& icon : icons_) {
-        const std::string path = IconFolder(icon, "mimetypes") + name + icon.Extension;
+        if (icon.Context != "mimetypes")
+            continue;
+        const std::string path = IconFolder(icon) + name + icon.Extension;
         Replace(path, std::string(icon.Bytes), Read(path));
     }
     // The package names the icon once the icon is there.
@@ -646,7 +650,9 @@ void FreedesktopClassStore::WriteDesktopEntry(const std::string& className,
     const std::string name = FileNameOf(program);
     const std::string type = MimeTypeOf(className);
     for (const auto& icon : icons_) {
-        const std::string path = IconFolder(icon, "apps") + name + icon.Extension;
+        if (icon.Context != "apps")
+            continue;
+        const std::string path = IconFolder(icon) + name + icon.Extension;
         Replace(path, std::string(icon.Bytes), Read(path));
     }
     // The verb is the entry's own command: a desktop action receives no file.

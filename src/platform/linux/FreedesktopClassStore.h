@@ -13,9 +13,10 @@
 
 namespace tren::platform {
 
-// One picture of an icon for the icon theme: "16x16" and ".png", or "scalable"
-// and ".svg".
+// One picture of an icon for the icon theme: the program's ("apps") or its file
+// type's ("mimetypes"), at "16x16" as ".png", or "scalable" as ".svg".
 struct ThemeIcon {
+    std::string Context;
     std::string Size;
     std::string Extension;
     std::string_view Bytes;
@@ -98,7 +99,7 @@ class FreedesktopClassStore final : public ClassStore {
     void WriteDefaultApplication(const std::string& type, const std::string& id);
     void UpdateDatabase(const char* tool, const std::string& folder);
     std::string PackagePath(const std::string& className) const;
-    std::string IconFolder(const ThemeIcon& icon, const char* context) const;
+    std::string IconFolder(const ThemeIcon& icon) const;
 
     // The file operations, each throwing RunTimeError with the path it concerns.
     enum class Found { Missing, Folder, File, Other };

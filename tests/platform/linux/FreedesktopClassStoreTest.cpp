@@ -141,8 +141,8 @@ class StoreTest : public testing::Test, Window, ClassStore {
         WriteProgram(program);
         calls.made.clear();
         steps.clear();
-        const std::vector<ThemeIcon> icons{{"scalable", ".svg", "<svg/>"},
-                                           {"16x16", ".png", "png"}};
+        const std::vector<ThemeIcon> icons{{"apps", "scalable", ".svg", "<svg/>"},
+                                           {"mimetypes", "16x16", ".png", "png"}};
         store.emplace(DesktopFolders{data, config, {system}, home / "bin dir"}, program, icons,
                       calls);
         Services services{*this, *this, runTime};
