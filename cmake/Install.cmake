@@ -48,22 +48,37 @@ if(TARGET tren)
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     install(FILES ${packaging}/tren-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME tren.xml)
-    # The program's icon serves it and its file type, as the window's icon did.
-    foreach(size 16 32 48 64 128)
-        foreach(pair apps:${TREN_APP_ID} mimetypes:application-x-tr-file)
-            string(REPLACE ":" ";" pair ${pair})
-            list(GET pair 0 context)
-            list(GET pair 1 name)
-            install(FILES ${art}/tren-${size}.png
+    # The program's icon and the .tr0 document's, at the theme's sizes and scalable.
+    foreach(pair program:apps:${TREN_APP_ID} document:mimetypes:application-x-tr-file)
+        string(REPLACE ":" ";" pair ${pair})
+        list(GET pair 0 picture)
+        list(GET pair 1 context)
+        list(GET pair 2 name)
+        foreach(size 16 32 48 64 128 256)
+            install(FILES ${art}/${picture}-${size}.png
                 DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/${context}
                 RENAME ${name}.png)
         endforeach()
+        install(FILES ${art}/${picture}.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/${context} RENAME ${name}.svg)
     endforeach()
-    install(FILES ${art}/tren.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${TREN_APP_ID}.svg)
-    install(FILES ${art}/tren.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/mimetypes
-        RENAME application-x-tr-file.svg)
+    # Installed straight into a prefix (~/.local) there are no package triggers: the
+    # MIME and desktop databases there learn the type now, so that the window finds
+    # its entry installed and writes no second one at start.
+    install(CODE "
+        if(\"\$ENV{DESTDIR}\" STREQUAL \"\")
+            foreach(tool update-mime-database:mime update-desktop-database:applications)
+                string(REPLACE \":\" \";\" tool \"\${tool}\")
+                list(GET tool 0 program)
+                list(GET tool 1 folder)
+                find_program(found \${program})
+                if(found)
+                    execute_process(COMMAND \${found}
+                        \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/\${folder}\")
+                endif()
+                unset(found CACHE)
+            endforeach()
+        endif()")
 endif()
 
 add_custom_target(tren_packaging_files ALL DEPENDS ${manuals} ${generated}/changelog.Debian.gz)

@@ -11,6 +11,7 @@ packages=(
     shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl jq
     clang clang-format libclang-rt-14-dev llvm strace
     help2man dpkg-dev file lintian appstream man-db bash-completion python3 devscripts
+    librsvg2-bin
     exfat-fuse fusefat exfatprogs dosfstools
 )
 source scripts/install-missing.sh

@@ -22,8 +22,11 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// What the user-level desktop entry says besides its program, type and icon.
+// What the user-level desktop entry says besides its program, type and icon. The
+// window's class is the application's name, "tren", whatever the program file is
+// called: docks group the window with the entry that names that class.
 constexpr std::string_view EntryDescription = "Name=tren\n"
+                                              "StartupWMClass=tren\n"
                                               "GenericName=File Splitter\n"
                                               "Comment=Cut a file into pieces that fit on "
                                               "removable media, and build it again\n"
@@ -307,8 +310,8 @@ std::string FreedesktopClassStore::PackagePath(const std::string& className) con
     return folders_.DataHome + "mime/packages/" + type.substr(type.find('/') + 1) + ".xml";
 }
 
-std::string FreedesktopClassStore::IconFolder(const ThemeIcon& icon, const char* context) const {
-    return folders_.DataHome + "icons/hicolor/" + icon.Size + "/" + context + "/";
+std::string FreedesktopClassStore::IconFolder(const ThemeIcon& icon) const {
+    return folders_.DataHome + "icons/hicolor/" + icon.Size + "/" + icon.Context + "/";
 }
 
 std::vector<std::string> FreedesktopClassStore::FoldersOf(const Key& key) const {
@@ -320,13 +323,15 @@ std::vector<std::string> FreedesktopClassStore::FoldersOf(const Key& key) const 
         break;
     case Kind::Icon:
         for (const auto& icon : icons_)
-            folders.push_back(IconFolder(icon, "mimetypes"));
+            if (icon.Context == "mimetypes")
+                folders.push_back(IconFolder(icon));
         break;
     case Kind::Command:
         // The entry shows the program's own icon.
         folders.push_back(folders_.DataHome + "applications");
         for (const auto& icon : icons_)
-            folders.push_back(IconFolder(icon, "apps"));
+            if (icon.Context == "apps")
+                folders.push_back(IconFolder(icon));
         break;
     case Kind::Other:
         break;
@@ -475,13 +480,20 @@ const FreedesktopClassStore::SystemTypes& FreedesktopClassStore::SystemTypesOf()
         return *system_;
     SystemTypes found;
     std::set<std::string> listed;
-    for (const auto& data : folders_.DataDirs) {
+    // A package installed in the user's own folders (cmake --install --prefix
+    // ~/.local) counts as one in the system's; the entry this store writes itself
+    // does not, or a start could never bring it up to date.
+    std::vector<std::string> installed{folders_.DataHome};
+    installed.insert(installed.end(), folders_.DataDirs.begin(), folders_.DataDirs.end());
+    const std::string ownEntry = FileNameOf(program_) + ".desktop";
+    for (const auto& data : installed) {
         const std::string applications = WithTrailingSeparator(data) + "applications";
         std::vector<std::string> names;
         if (calls_.ListFolder(applications.c_str(), names) != 0 && !IsMissing(errno))
             Fail(errno, "Cannot read the folder", applications);
         for (const auto& name : names) {
-            if (name.size() <= 8 || name.compare(name.size() - 8, 8, ".desktop") != 0)
+            if (name.size() <= 8 || name.compare(name.size() - 8, 8, ".desktop") != 0 ||
+                (data == folders_.DataHome && name == ownEntry))
                 continue;
             const std::string entry = Read(applications + "/" + name).value_or("");
             if (IsThisProgram(ResolveProgram(ExecProgram(EntryValue(entry, "Exec")))))
@@ -621,7 +633,9 @@ void FreedesktopClassStore::WritePackage(const std::string& className) {
 void FreedesktopClassStore::WriteIcons(const std::string& className) {
     const std::string name = IconNameOf(MimeTypeOf(className));
     for (const auto& icon : icons_) {
-        const std::string path = IconFolder(icon, "mimetypes") + name + icon.Extension;
+        if (icon.Context != "mimetypes")
+            continue;
+        const std::string path = IconFolder(icon) + name + icon.Extension;
         Replace(path, std::string(icon.Bytes), Read(path));
     }
     // The package names the icon once the icon is there.
@@ -636,7 +650,9 @@ void FreedesktopClassStore::WriteDesktopEntry(const std::string& className,
     const std::string name = FileNameOf(program);
     const std::string type = MimeTypeOf(className);
     for (const auto& icon : icons_) {
-        const std::string path = IconFolder(icon, "apps") + name + icon.Extension;
+        if (icon.Context != "apps")
+            continue;
+        const std::string path = IconFolder(icon) + name + icon.Extension;
         Replace(path, std::string(icon.Bytes), Read(path));
     }
     // The verb is the entry's own command: a desktop action receives no file.

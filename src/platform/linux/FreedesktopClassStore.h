@@ -13,9 +13,10 @@
 
 namespace tren::platform {
 
-// One picture of an icon for the icon theme: "16x16" and ".png", or "scalable"
-// and ".svg".
+// One picture of an icon for the icon theme: the program's ("apps") or its file
+// type's ("mimetypes"), at "16x16" as ".png", or "scalable" as ".svg".
 struct ThemeIcon {
+    std::string Context;
     std::string Size;
     std::string Extension;
     std::string_view Bytes;
@@ -37,14 +38,15 @@ struct DesktopFolders {
 // a MIME package for each class, its icon in the hicolor theme, and a desktop
 // entry for its command, with the program's own icon.
 //
-// It behaves as the registry's class keys do: where an installed package already
-// provides the type with a desktop entry that runs this very program, nothing is
-// written; a default application the user chose stays, and the program is only
-// added to the type's applications; a file is written only when its contents
-// change. Each value set rewrites whole the files it concerns from what this run
-// knows so far, so that a failed step leaves the others standing; a file the
-// user had is replaced only once its new contents are whole. A file that cannot
-// be read is not replaced: the step fails instead.
+// It behaves as the registry's class keys do: where an installed package (in the
+// system's folders or the user's own) already provides the type with a desktop
+// entry that runs this very program, nothing is written; a default application
+// the user chose stays, and the program is only added to the type's applications;
+// a file is written only when its contents change. Each value set rewrites whole
+// the files it concerns from what this run knows so far, so that a failed step
+// leaves the others standing; a file the user had is replaced only once its new
+// contents are whole. A file that cannot be read is not replaced: the step fails
+// instead.
 class FreedesktopClassStore final : public ClassStore {
   public:
     // program is the file the registering process runs from.
@@ -77,8 +79,8 @@ class FreedesktopClassStore final : public ClassStore {
     // The folders a key stands for: made when it is created, needed when it is set.
     std::vector<std::string> FoldersOf(const Key& key) const;
 
-    // What the system's folders give this program, read once: the types and the
-    // globs that lead to them.
+    // What installed packages, in the user's folders or the system's, give this
+    // program, read once: the types and the globs that lead to them.
     struct SystemTypes {
         std::set<std::string> types;
         std::map<std::string, std::string> globs;
@@ -97,7 +99,7 @@ class FreedesktopClassStore final : public ClassStore {
     void WriteDefaultApplication(const std::string& type, const std::string& id);
     void UpdateDatabase(const char* tool, const std::string& folder);
     std::string PackagePath(const std::string& className) const;
-    std::string IconFolder(const ThemeIcon& icon, const char* context) const;
+    std::string IconFolder(const ThemeIcon& icon) const;
 
     // The file operations, each throwing RunTimeError with the path it concerns.
     enum class Found { Missing, Folder, File, Other };

@@ -6,7 +6,7 @@
 
 namespace tren::platform {
 
-// The window's icon at the icon theme's sizes, for the file type.
+// The program's icon and its file type's document icon at the icon theme's sizes.
 std::vector<ThemeIcon> TypeIcons();
 
 } // namespace tren::platform

@@ -129,9 +129,10 @@ class StoreTest : public testing::Test, Window, ClassStore {
         WriteText(path, "#!");
         fs::permissions(path, fs::perms::owner_exec, fs::perm_options::add);
     }
-    // An installed package's desktop entry for the type.
-    void WriteEntry(const std::string& name, const std::string& exec) {
-        WriteText(system + "/applications/" + name + ".desktop",
+    // An installed package's desktop entry for the type, in a data folder.
+    void WriteEntry(const std::string& name, const std::string& exec,
+                    const std::string& folder = {}) {
+        WriteText((folder.empty() ? system : folder) + "/applications/" + name + ".desktop",
                   "[Desktop Entry]\nType=Application\nName=x\nExec=" + exec + "\nMimeType=" + type +
                       ";\n");
     }
@@ -140,8 +141,8 @@ class StoreTest : public testing::Test, Window, ClassStore {
         WriteProgram(program);
         calls.made.clear();
         steps.clear();
-        const std::vector<ThemeIcon> icons{{"scalable", ".svg", "<svg/>"},
-                                           {"16x16", ".png", "png"}};
+        const std::vector<ThemeIcon> icons{{"apps", "scalable", ".svg", "<svg/>"},
+                                           {"mimetypes", "16x16", ".png", "png"}};
         store.emplace(DesktopFolders{data, config, {system}, home / "bin dir"}, program, icons,
                       calls);
         Services services{*this, *this, runTime};
@@ -162,16 +163,25 @@ class StoreTest : public testing::Test, Window, ClassStore {
 };
 
 // A package that gives the type, its entry running this program found on the
-// search path, leaves the user's folders alone; one the system's database does
-// not know the type of does not.
+// search path, in the system's folders or the user's own, leaves the user's
+// folders as they were; one the database does not know the type of, or the entry
+// an earlier start wrote, does not.
 TEST_F(StoreTest, WritesNothingWhereAnInstalledPackageProvidesTheType) {
-    WriteEntry("org.example.tren", "tren %f");
-    for (const auto& [globs, written] :
-         {std::pair<std::string, bool>{"50:" + type + ":*.tr0\n", false},
-          {"50:text/plain:*.txt\n", true}}) {
-        WriteText(system + "/mime/globs2", globs);
+    const std::string known = "50:" + type + ":*.tr0\n";
+    const std::tuple<std::string, std::string, std::string, bool> table[] = {
+        {"system", "org.example.tren", known, false},
+        {"system", "org.example.tren", "50:text/plain:*.txt\n", true},
+        {"data", "org.example.tren", known, false},
+        {"data", "tren", known, true}};
+    for (const auto& [where, name, globs, written] : table) {
+        for (const auto& folder : {data, config, system})
+            fs::remove_all(folder);
+        WriteEntry(name, "tren %f", home / where);
+        WriteText(home / (where + "/mime/globs2"), globs);
+        WriteProgram(program);
+        const auto installed = Files();
         Register();
-        EXPECT_EQ(fs::exists(data) + fs::exists(config), written ? 2 : 0) << globs;
+        EXPECT_EQ(Files() != installed, written) << where << " " << name << " " << globs;
     }
 }
 
