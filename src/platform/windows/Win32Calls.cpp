@@ -41,6 +41,11 @@ BOOL Win32Calls::GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMAT
     return ::GetFileInformationByHandle(file, info);
 }
 
+BOOL Win32Calls::GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
+                                              void* info, DWORD size) {
+    return ::GetFileInformationByHandleEx(file, kind, info, size);
+}
+
 BOOL Win32Calls::CreateDirectoryA(const char* path) {
     return ::CreateDirectoryA(path, nullptr);
 }
@@ -96,6 +101,32 @@ BOOL Win32Calls::LockFileEx(HANDLE file, DWORD flags, DWORD length, OVERLAPPED* 
 
 BOOL Win32Calls::UnlockFileEx(HANDLE file, DWORD length, OVERLAPPED* at) {
     return ::UnlockFileEx(file, 0, length, 0, at);
+}
+
+BOOL Win32Calls::GetVolumePathNameA(const char* path, char* root, DWORD size) {
+    return ::GetVolumePathNameA(path, root, size);
+}
+
+BOOL Win32Calls::GetDiskFreeSpaceExA(const char* folder, ULARGE_INTEGER* available) {
+    return ::GetDiskFreeSpaceExA(folder, available, nullptr, nullptr);
+}
+
+BOOL Win32Calls::GetDiskFreeSpaceA(const char* root, DWORD* sectorsPerCluster,
+                                   DWORD* bytesPerSector) {
+    DWORD freeClusters = 0, clusters = 0;
+    return ::GetDiskFreeSpaceA(root, sectorsPerCluster, bytesPerSector, &freeClusters, &clusters);
+}
+
+UINT Win32Calls::GetDriveTypeA(const char* root) {
+    return ::GetDriveTypeA(root);
+}
+
+int Win32Calls::MultiByteToWideChar(const char* utf8, int size, wchar_t* wide, int wideSize) {
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, size, wide, wideSize);
+}
+
+int Win32Calls::SHFileOperationW(SHFILEOPSTRUCTW* operation) {
+    return ::SHFileOperationW(operation);
 }
 
 Win32Calls& RealWin32Calls() {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 namespace tren::platform {
 
 // The Win32 calls the run-time makes on files, behind one seam so that tests can
@@ -24,6 +26,8 @@ class Win32Calls {
     virtual BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info,
                                             DWORD size);
     virtual BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
+    virtual BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
+                                              void* info, DWORD size);
     virtual BOOL CreateDirectoryA(const char* path);
     virtual BOOL GetFileAttributesExA(const char* path, WIN32_FILE_ATTRIBUTE_DATA* data);
     virtual BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
@@ -41,6 +45,16 @@ class Win32Calls {
     // Byte-range locks from offset 0, waiting until granted.
     virtual BOOL LockFileEx(HANDLE file, DWORD flags, DWORD length, OVERLAPPED* at);
     virtual BOOL UnlockFileEx(HANDLE file, DWORD length, OVERLAPPED* at);
+    virtual BOOL GetVolumePathNameA(const char* path, char* root, DWORD size);
+    // The room left for the calling user, quotas counted.
+    virtual BOOL GetDiskFreeSpaceExA(const char* folder, ULARGE_INTEGER* available);
+    virtual BOOL GetDiskFreeSpaceA(const char* root, DWORD* sectorsPerCluster,
+                                   DWORD* bytesPerSector);
+    virtual UINT GetDriveTypeA(const char* root);
+    // From UTF-8, refusing bytes that are not.
+    virtual int MultiByteToWideChar(const char* utf8, int size, wchar_t* wide, int wideSize);
+    // Returns 0 or the shell's own error code; the last error is not set.
+    virtual int SHFileOperationW(SHFILEOPSTRUCTW* operation);
 };
 
 // The calls as the system makes them.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,7 @@ ErrorCode CodeOfWin32Error(DWORD error) {
     case ERROR_FILENAME_EXCED_RANGE:
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
+    case ERROR_NO_UNICODE_TRANSLATION:
         return ErrorCode::BadFileName;
     default:
         return ErrorCode::PathFileAccess;
@@ -224,7 +226,21 @@ class Win32InputFile final : public InputFile {
     const std::string& Path() const override { return path_; }
     FileId Id() const override { return id_; }
 
-    FileStamp Stamp() override { return {Length(), 0, 0}; } // PLACEHOLDER
+    // The change time moves with every change, attributes included, where the
+    // time of the last write does not.
+    FileStamp Stamp() override {
+        BY_HANDLE_FILE_INFORMATION info{};
+        FILE_BASIC_INFO basic{};
+        if (!sys_.GetFileInformationByHandle(file_.get(), &info) ||
+            !sys_.GetFileInformationByHandleEx(file_.get(), FileBasicInfo, &basic, sizeof basic))
+            FailLast(Reading, path_);
+        return {static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
+                                          info.nFileSizeLow),
+                static_cast<std::int64_t>(
+                    (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                    info.ftLastWriteTime.dwLowDateTime),
+                basic.ChangeTime.QuadPart};
+    }
     std::int64_t Length() override {
         LARGE_INTEGER size{};
         if (!sys_.GetFileSizeEx(file_.get(), &size))
@@ -259,7 +275,9 @@ class Win32InputFile final : public InputFile {
 };
 
 // Written under a hidden temporary name beside its target and moved over the
-// target only when whole; removed when dropped before that.
+// target only when whole; removed when dropped before that. Until then the system
+// is told to delete it when its last handle goes, so that a run that is killed
+// (End task, TerminateProcess) leaves nothing behind either.
 class Win32OutputFile final : public OutputFile {
   public:
     Win32OutputFile(Win32Calls& sys, std::string path, std::string target, std::string temporary,
@@ -276,6 +294,20 @@ class Win32OutputFile final : public OutputFile {
     }
 
     const std::string& Path() const override { return path_; }
+
+    // A file system that keeps no such mark still gets the file removed by the
+    // destructor, as long as the process lives to run it.
+    void DeleteOnClose(bool deleting) {
+        FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleting)};
+        if (sys_.SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition,
+                                            sizeof disposition)) {
+            marked_ = deleting;
+            return;
+        }
+        const DWORD error = ::GetLastError();
+        if (!deleting || (error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED))
+            Fail(error, Writing, path_);
+    }
 
     void WriteAt(std::int64_t offset, std::span<const std::uint8_t> from) override {
         flushed_ = false;
@@ -322,6 +354,10 @@ class Win32OutputFile final : public OutputFile {
         basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
         if (!sys_.SetFileInformationByHandle(file_.get(), FileBasicInfo, &basic, sizeof basic))
             FailLast(Writing, path_);
+        // Last before the move: a name marked for deletion cannot be moved on
+        // Windows, and the mark would take the published file with the handle.
+        if (marked_)
+            DeleteOnClose(false);
         if (flushed_)
             file_.Close(Writing, path_);
         if (!sys_.MoveFileExA(temporary_.c_str(), target_.c_str(),
@@ -343,6 +379,7 @@ class Win32OutputFile final : public OutputFile {
     RemovalOnInterrupt removal_;
     bool published_ = false;
     bool flushed_ = false;
+    bool marked_ = false;
 };
 
 // A byte-range lock on a file of the user's temporary folder named after the
@@ -453,17 +490,23 @@ std::size_t Win32RunTime::MaxNameLength(const std::string&) {
 }
 
 std::unique_ptr<FolderLock> Win32RunTime::LockFolder(const std::string& folder, LockKind kind,
-                                              const std::function<void()>& waiting) {
-    (void)waiting; // PLACEHOLDER
+                                                     const std::function<void()>& waiting) {
     const std::string name = LockFileName(sys_, FullPath(folder));
     Handle file(sys_, sys_.CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, ShareAll,
                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL));
     if (!file.Valid())
         FailLast("Cannot lock the folder", folder);
+    const DWORD exclusive = kind == LockKind::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0;
     OVERLAPPED at{};
-    if (!sys_.LockFileEx(file.get(), kind == LockKind::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0, 1,
-                         &at))
-        FailLast("Cannot lock the folder", folder);
+    if (!sys_.LockFileEx(file.get(), exclusive | LOCKFILE_FAIL_IMMEDIATELY, 1, &at)) {
+        if (::GetLastError() != ERROR_LOCK_VIOLATION)
+            FailLast("Cannot lock the folder", folder);
+        if (waiting)
+            waiting();
+        at = {};
+        if (!sys_.LockFileEx(file.get(), exclusive, 1, &at))
+            FailLast("Cannot lock the folder", folder);
+    }
     return std::make_unique<Win32FolderLock>(sys_, file.Release());
 }
 
@@ -504,12 +547,17 @@ std::unique_ptr<OutputFile> Win32RunTime::CreateOutput(const std::string& path, 
 
     for (int attempt = 0;; ++attempt) {
         std::string temporary = TemporaryName(target);
-        // Deletion is shared so that an interrupted run can still remove it.
-        const HANDLE handle = sys_.CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
-                                               CREATE_NEW, FILE_ATTRIBUTE_HIDDEN);
-        if (handle != INVALID_HANDLE_VALUE)
-            return std::make_unique<Win32OutputFile>(sys_, path, target, std::move(temporary),
-                                                     handle);
+        // Deletion is shared so that an interrupted run can still remove it, and
+        // asked for so that the file can be marked to go with its handle.
+        const HANDLE handle =
+            sys_.CreateFileA(temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
+                             CREATE_NEW, FILE_ATTRIBUTE_HIDDEN);
+        if (handle != INVALID_HANDLE_VALUE) {
+            auto file =
+                std::make_unique<Win32OutputFile>(sys_, path, target, std::move(temporary), handle);
+            file->DeleteOnClose(true);
+            return file;
+        }
         const DWORD error = ::GetLastError();
         if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt == 100)
             Fail(error, Writing, path);
@@ -607,13 +655,181 @@ std::string Win32RunTime::FullPath(const std::string& path) {
     }
 }
 
-// PLACEHOLDER: the services below are yet to be written for this system.
-DiskSpace Win32RunTime::SpaceOf(const std::string&) { return {INT64_MAX, 1}; }
-std::string Win32RunTime::NameRefusal(const std::string&, const std::string&) { return {}; }
-int Win32RunTime::Leftovers(const std::string&, bool) { return 0; }
-bool Win32RunTime::HasTrash(const std::string&) { return false; }
+namespace {
+
+// The shell's delete that only ever recycles. Undo is what sends the file to the
+// Recycle Bin; the nuke warning makes the shell ask rather than silently delete
+// outright a file the bin cannot take (too large, the bin turned off, or, under
+// Wine, no trash folder), which it otherwise does even with undo asked for.
+constexpr FILEOP_FLAGS TrashFlags =
+    FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI | FOF_WANTNUKEWARNING;
+
+// The root of the volume holding path: a drive ("C:\"), a share or a mounted folder.
+std::string VolumeRoot(Win32Calls& sys, const std::string& path, const char* operation) {
+    char root[MAX_PATH + 1] = {};
+    if (!sys.GetVolumePathNameA(path.c_str(), root, sizeof root))
+        FailLast(operation, path);
+    return root;
+}
+
+// What TemporaryName gives: ".tren-" and ten small letters or digits.
+bool IsTemporaryName(std::string_view name) {
+    constexpr std::string_view prefix = ".tren-";
+    return name.size() == prefix.size() + 10 && name.starts_with(prefix) &&
+           std::all_of(name.begin() + prefix.size(), name.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
+}
+
+// The device a name opens instead of a file, or "": the part before the first
+// dot, trailing blanks dropped, names the device whatever extension follows.
+std::string DeviceOf(const std::string& name) {
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL")
+        return base;
+    if (!base.starts_with("COM") && !base.starts_with("LPT"))
+        return {};
+    const std::string number = base.substr(3);
+    // The superscripts ¹ ² ³ count as digits here, as Windows documents.
+    const bool digit = number.size() == 1 && number[0] >= '1' && number[0] <= '9';
+    const bool superscript = number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
+    return digit || superscript ? base : std::string();
+}
+
+// The shell's codes below DE_SAMEFILE (0x71) are Win32 errors.
+[[noreturn]] void FailTrashing(int result, const std::string& path) {
+    constexpr const char* Trashing = "Cannot move to the trash";
+    if (result < 0x71)
+        Fail(static_cast<DWORD>(result), Trashing, path);
+    constexpr int AccessDeniedSource = 0x78;
+    char reason[48];
+    std::snprintf(reason, sizeof reason, "the shell's error 0x%X", static_cast<unsigned>(result));
+    throw RunTimeError(result == AccessDeniedSource ? ErrorCode::PermissionDenied
+                                                    : ErrorCode::PathFileAccess,
+                       Trashing, path, reason);
+}
+
+} // namespace
+
+DiskSpace Win32RunTime::SpaceOf(const std::string& folder) {
+    constexpr const char* Measuring = "Cannot measure the free space on";
+    const std::string root = VolumeRoot(sys_, folder, Measuring);
+    ULARGE_INTEGER available{};
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0;
+    if (!sys_.GetDiskFreeSpaceExA(root.c_str(), &available) ||
+        !sys_.GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector))
+        FailLast(Measuring, folder);
+    const std::uint64_t unit = static_cast<std::uint64_t>(sectorsPerCluster) * bytesPerSector;
+    return {static_cast<std::int64_t>(std::min<std::uint64_t>(available.QuadPart, INT64_MAX)),
+            static_cast<std::int64_t>(std::max<std::uint64_t>(unit, 1))};
+}
+
+// Every Windows disk refuses these, whatever its file system; the name alone
+// decides, so nothing is asked of the system.
+std::string Win32RunTime::NameRefusal(const std::string&, const std::string& name) {
+    if (std::any_of(name.begin(), name.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 ||
+                   std::string_view("\"*:<>?\\/|").find(c) != std::string_view::npos;
+        }))
+        return "the characters \" * : < > ? \\ / | and control characters are not allowed in a "
+               "file name on Windows";
+    // Windows drops them without a word: "notes." would be written over "notes".
+    if (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        return "a name ending in a dot or a blank is not allowed on Windows";
+    if (const std::string device = DeviceOf(name); !device.empty())
+        return device + " is a device name on Windows";
+    return {};
+}
+
+int Win32RunTime::Leftovers(const std::string& folder, bool remove) {
+    constexpr const char* Looking = "Cannot look for leftovers in";
+    const std::string base = WithTrailingSeparator(folder);
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = sys_.FindFirstFileA((base + ".tren-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (IsMissing(error) || error == ERROR_NO_MORE_FILES)
+            return 0;
+        Fail(error, Looking, folder);
+    }
+    std::vector<std::string> candidates;
+    DWORD error = NO_ERROR;
+    do {
+        if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            IsTemporaryName(found.cFileName))
+            candidates.push_back(base + found.cFileName);
+    } while (sys_.FindNextFileA(search, &found) || (error = ::GetLastError(), false));
+    sys_.FindClose(search);
+    if (error != ERROR_NO_MORE_FILES)
+        Fail(error, Looking, folder);
+
+    int count = 0;
+    for (const std::string& path : candidates) {
+        // A live run holds its file open, sharing only its deletion, so that
+        // this open fails (on Windows, one marked for deletion opens for no one).
+        Handle file(sys_, sys_.CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0,
+                                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
+        if (!file.Valid()) {
+            const DWORD refused = ::GetLastError();
+            if (refused == ERROR_SHARING_VIOLATION || refused == ERROR_ACCESS_DENIED ||
+                IsMissing(refused))
+                continue;
+            Fail(refused, Looking, path);
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!sys_.GetFileInformationByHandle(file.get(), &info))
+            FailLast(Looking, path);
+        if (KindOf(info) != EntryKind::Regular)
+            continue;
+        ++count;
+        if (!remove)
+            continue;
+        // Through the handle held, so that only the file looked at goes, even if
+        // its name were taken meanwhile.
+        FILE_DISPOSITION_INFO disposition{TRUE};
+        if (!sys_.SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
+                                             sizeof disposition))
+            FailLast("Cannot remove", path);
+        file.Close("Cannot remove", path);
+    }
+    return count;
+}
+
+// Removable sticks and network shares have no Recycle Bin.
+bool Win32RunTime::HasTrash(const std::string& path) {
+    return sys_.GetDriveTypeA(VolumeRoot(sys_, path, "Cannot look at").c_str()) == DRIVE_FIXED;
+}
+
 void Win32RunTime::MoveToTrash(const std::string& path) {
-    throw RunTimeError(ErrorCode::InvalidArgument, "Cannot move to the trash", path, "no trash");
+    constexpr const char* Trashing = "Cannot move to the trash";
+    if (!HasTrash(path))
+        throw RunTimeError(ErrorCode::PathFileAccess, Trashing, path,
+                           "its disk has no Recycle Bin");
+    // Under Wine the shell asks, as for a file the bin cannot take, where a file
+    // is not there at all.
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!sys_.GetFileAttributesExA(path.c_str(), &data))
+        FailLast(Trashing, path);
+    // The shell takes a list of full names, each ended by a NUL and the list by another.
+    const std::string full = FullPath(path);
+    const int length = static_cast<int>(full.size());
+    const int size = sys_.MultiByteToWideChar(full.c_str(), length, nullptr, 0);
+    std::vector<wchar_t> wide(static_cast<std::size_t>(std::max(size, 0)) + 2, L'\0');
+    if (size <= 0 || sys_.MultiByteToWideChar(full.c_str(), length, wide.data(), size) != size)
+        FailLast(Trashing, path);
+    SHFILEOPSTRUCTW operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = wide.data();
+    operation.fFlags = TrashFlags;
+    static_assert(TrashFlags & FOF_ALLOWUNDO, "without undo the shell deletes outright");
+    if (const int result = sys_.SHFileOperationW(&operation); result != 0)
+        FailTrashing(result, path);
+    if (operation.fAnyOperationsAborted)
+        throw RunTimeError(ErrorCode::PathFileAccess, Trashing, path, "the removal was cancelled");
 }
 
 } // namespace tren::platform

@@ -48,6 +48,8 @@ class FaultyWin32Calls : public platform::Win32Calls {
                 (HANDLE f, FILE_INFO_BY_HANDLE_CLASS k, void* i, DWORD n), (f, k, i, n))
     TREN_FAULTY(BOOL, GetFileInformationByHandle, FALSE, (HANDLE f, BY_HANDLE_FILE_INFORMATION* i),
                 (f, i))
+    TREN_FAULTY(BOOL, GetFileInformationByHandleEx, FALSE,
+                (HANDLE f, FILE_INFO_BY_HANDLE_CLASS k, void* i, DWORD n), (f, k, i, n))
     TREN_FAULTY(BOOL, CreateDirectoryA, FALSE, (const char* p), (p))
     TREN_FAULTY(BOOL, GetFileAttributesExA, FALSE, (const char* p, WIN32_FILE_ATTRIBUTE_DATA* d),
                 (p, d))
@@ -63,6 +65,15 @@ class FaultyWin32Calls : public platform::Win32Calls {
     TREN_FAULTY(DWORD, GetTempPathA, 0, (DWORD n, char* b), (n, b))
     TREN_FAULTY(BOOL, LockFileEx, FALSE, (HANDLE f, DWORD k, DWORD n, OVERLAPPED* o), (f, k, n, o))
     TREN_FAULTY(BOOL, UnlockFileEx, FALSE, (HANDLE f, DWORD n, OVERLAPPED* o), (f, n, o))
+    TREN_FAULTY(BOOL, GetVolumePathNameA, FALSE, (const char* p, char* r, DWORD n), (p, r, n))
+    TREN_FAULTY(BOOL, GetDiskFreeSpaceExA, FALSE, (const char* p, ULARGE_INTEGER* a), (p, a))
+    TREN_FAULTY(BOOL, GetDiskFreeSpaceA, FALSE, (const char* p, DWORD* c, DWORD* s), (p, c, s))
+    // A drive the system cannot place.
+    TREN_FAULTY(UINT, GetDriveTypeA, DRIVE_NO_ROOT_DIR, (const char* p), (p))
+    TREN_FAULTY(int, MultiByteToWideChar, 0, (const char* u, int n, wchar_t* w, int m),
+                (u, n, w, m))
+    // The shell answers with a code, not the last error.
+    TREN_FAULTY(int, SHFileOperationW, static_cast<int>(FailWith), (SHFILEOPSTRUCTW * o), (o))
 #undef TREN_FAULTY
     BOOL CloseHandle(HANDLE handle) override {
         return Closing("CloseHandle", [&] { return Win32Calls::CloseHandle(handle); });
