@@ -28,6 +28,10 @@ BOOL Win32Calls::CloseHandle(HANDLE handle) {
     return ::CloseHandle(handle);
 }
 
+BOOL Win32Calls::CreateHardLinkA(const char* link, const char* existing) {
+    return ::CreateHardLinkA(link, existing, nullptr);
+}
+
 BOOL Win32Calls::DeleteFileA(const char* path) {
     return ::DeleteFileA(path);
 }

@@ -23,6 +23,7 @@ class Win32Calls {
     // Releases the handle even when it reports a failure.
     virtual BOOL CloseHandle(HANDLE handle);
     virtual BOOL DeleteFileA(const char* path);
+    virtual BOOL CreateHardLinkA(const char* link, const char* existing);
     virtual BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info,
                                             DWORD size);
     virtual BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);

@@ -370,6 +370,12 @@ class Win32OutputFile final : public OutputFile {
     // The move was written through.
     void FlushName() override {}
 
+    void Release() override {
+        Flush();
+        if (file_.Valid())
+            file_.Close(Writing, path_);
+    }
+
   private:
     Win32Calls& sys_;
     std::string path_;
@@ -480,6 +486,10 @@ void Win32RunTime::RemoveFile(const std::string& path) {
 // Windows offers no flush of a folder's entries; the moves that name new files
 // are written through instead.
 void Win32RunTime::FlushFolder(const std::string&) {}
+
+// Each file was flushed as it was let go: Windows flushes a whole volume only for
+// an administrator.
+void Win32RunTime::FlushDisk(const std::string&) {}
 
 // Every file system Windows writes long names on (NTFS, FAT32, exFAT, UDF) takes
 // 255 characters; a name counted in bytes is never longer than in characters.
@@ -804,7 +814,36 @@ bool Win32RunTime::HasTrash(const std::string& path) {
     return sys_.GetDriveTypeA(VolumeRoot(sys_, path, "Cannot look at").c_str()) == DRIVE_FIXED;
 }
 
-void Win32RunTime::MoveToTrash(const std::string& path) {
+namespace {
+
+// A second name for the file, beside it, keeps it where it was while the shell
+// moves it into the Recycle Bin, so that it can be put back without the shell.
+class Win32TrashedFile final : public TrashedFile {
+  public:
+    Win32TrashedFile(Win32Calls& sys, std::string original, std::string kept)
+        : sys_(sys), original_(std::move(original)), kept_(std::move(kept)) {}
+    ~Win32TrashedFile() override {
+        if (!kept_.empty())
+            sys_.DeleteFileA(kept_.c_str());
+    }
+    void PutBack() override {
+        if (kept_.empty())
+            throw RunTimeError(ErrorCode::PathFileAccess, "Cannot put back from the trash",
+                               original_, "its disk keeps one name per file");
+        if (!sys_.MoveFileExA(kept_.c_str(), original_.c_str(), 0))
+            FailLast("Cannot put back from the trash", original_);
+        kept_.clear();
+    }
+
+  private:
+    Win32Calls& sys_;
+    std::string original_;
+    std::string kept_;
+};
+
+} // namespace
+
+std::unique_ptr<TrashedFile> Win32RunTime::MoveToTrash(const std::string& path) {
     constexpr const char* Trashing = "Cannot move to the trash";
     if (!HasTrash(path))
         throw RunTimeError(ErrorCode::PathFileAccess, Trashing, path,
@@ -816,6 +855,11 @@ void Win32RunTime::MoveToTrash(const std::string& path) {
         FailLast(Trashing, path);
     // The shell takes a list of full names, each ended by a NUL and the list by another.
     const std::string full = FullPath(path);
+    // Where the disk keeps only one name per file, the file cannot be put back.
+    std::string kept = TemporaryName(full);
+    if (!sys_.CreateHardLinkA(kept.c_str(), full.c_str()))
+        kept.clear();
+    auto trashed = std::make_unique<Win32TrashedFile>(sys_, full, kept);
     const int length = static_cast<int>(full.size());
     const int size = sys_.MultiByteToWideChar(full.c_str(), length, nullptr, 0);
     std::vector<wchar_t> wide(static_cast<std::size_t>(std::max(size, 0)) + 2, L'\0');
@@ -830,6 +874,7 @@ void Win32RunTime::MoveToTrash(const std::string& path) {
         FailTrashing(result, path);
     if (operation.fAnyOperationsAborted)
         throw RunTimeError(ErrorCode::PathFileAccess, Trashing, path, "the removal was cancelled");
+    return trashed;
 }
 
 } // namespace tren::platform

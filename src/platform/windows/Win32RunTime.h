@@ -26,6 +26,7 @@ class Win32RunTime final : public RunTime {
     void CreateFolder(const std::string& path) override;
     void RemoveFile(const std::string& path) override;
     void FlushFolder(const std::string& folder) override;
+    void FlushDisk(const std::string& folder) override;
     std::size_t MaxNameLength(const std::string& folder) override;
     using RunTime::LockFolder;
     std::unique_ptr<FolderLock> LockFolder(const std::string& folder, LockKind kind,
@@ -34,7 +35,7 @@ class Win32RunTime final : public RunTime {
     std::string NameRefusal(const std::string& folder, const std::string& name) override;
     int Leftovers(const std::string& folder, bool remove) override;
     bool HasTrash(const std::string& path) override;
-    void MoveToTrash(const std::string& path) override;
+    std::unique_ptr<TrashedFile> MoveToTrash(const std::string& path) override;
     std::unique_ptr<InputFile> OpenInput(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path, Naming naming) override;
     std::unique_ptr<Hasher> NewSha256() override;

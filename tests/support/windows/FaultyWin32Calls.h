@@ -44,6 +44,7 @@ class FaultyWin32Calls : public platform::Win32Calls {
     TREN_FAULTY(BOOL, FlushFileBuffers, FALSE, (HANDLE f), (f))
     TREN_FAULTY(BOOL, MoveFileExA, FALSE, (const char* p, const char* q, DWORD f), (p, q, f))
     TREN_FAULTY(BOOL, DeleteFileA, FALSE, (const char* p), (p))
+    TREN_FAULTY(BOOL, CreateHardLinkA, FALSE, (const char* p, const char* q), (p, q))
     TREN_FAULTY(BOOL, SetFileInformationByHandle, FALSE,
                 (HANDLE f, FILE_INFO_BY_HANDLE_CLASS k, void* i, DWORD n), (f, k, i, n))
     TREN_FAULTY(BOOL, GetFileInformationByHandle, FALSE, (HANDLE f, BY_HANDLE_FILE_INFORMATION* i),
