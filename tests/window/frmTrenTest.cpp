@@ -226,8 +226,8 @@ TEST_F(FormTest, StartedWithASetBuildsItWithoutRegistering) {
         started.folders.push_back(out.Path());
         const std::string header = in / (name + ".tr0");
         fs::current_path(inItsFolder ? in.Path() : home.Path());
-        const auto near = fs::relative(fs::path(std::u8string(header.begin(), header.end())));
-        started.form.Form_Load(relative ? reinterpret_cast<const char*>(near.u8string().c_str())
+        const auto fromHere = fs::relative(fs::path(std::u8string(header.begin(), header.end())));
+        started.form.Form_Load(relative ? reinterpret_cast<const char*>(fromHere.u8string().c_str())
                                         : header);
         fs::current_path(saved);
         EXPECT_EQ(started.Only("store "), Lines{});
