@@ -220,7 +220,8 @@ TEST_F(FormTest, StartedWithASetBuildsItWithoutRegistering) {
 #endif
     };
     for (const auto& [name, inItsFolder, relative] : cases) {
-        ui.Tren(Source(name, source.size(), source), {in.Path()});
+        WriteFile(in / name, source); // std::filesystem takes no UTF-8 names on Windows
+        ui.Tren(in / name, {in.Path()});
         ASSERT_EQ(ui.LastLine(), "Finish Trening successfully");
         ScriptedForm started{ScriptedForm::Start::Unloaded};
         started.folders.push_back(out.Path());
