@@ -1,6 +1,7 @@
-// tren-cli on each kind of terminal: the progress bar and the listed lines share
-// one stream, as standard error and standard output share a console; and the help
-// speaks the system's own paths.
+// tren-cli on a Windows console and on no terminal at all (terminal_test.sh tries a
+// terminal that reads escape codes): the progress bar and the listed lines share one
+// stream, as standard error and standard output share a console; and the help speaks
+// the system's own paths.
 #include "console/ConsoleCommand.h"
 #include "console/ConsoleControls.h"
 #include "platform/ClassStore.h"
@@ -19,78 +20,55 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// What a console shows for text: a carriage return goes back to the row's start
-// and later characters overwrite; with escape codes, ESC [ K clears the rest of
-// the row, and without them ESC is shown like any other byte.
-Lines Shown(const std::string& text, Terminal kind) {
+// What a console shows for text: a carriage return goes back to the row's start and
+// later characters overwrite; blanks at a row's end are not seen.
+Lines Shown(const std::string& text) {
     Lines rows(1);
     std::size_t column = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::string& row = rows.back();
-        if (text[i] == '\n') {
-            rows.emplace_back();
+    for (const char c : text) {
+        if (c == '\n')
+            rows.emplace_back(), column = 0;
+        else if (c == '\r')
             column = 0;
-        } else if (text[i] == '\r') {
-            column = 0;
-        } else if (kind == Terminal::EscapeCodes && text.compare(i, 3, "\033[K") == 0) {
-            row.resize(column);
-            i += 2;
-        } else {
-            if (column < row.size())
-                row[column] = text[i];
-            else
-                row += text[i];
-            ++column;
-        }
+        else if (column < rows.back().size())
+            rows.back()[column++] = c;
+        else
+            rows.back() += c, ++column;
     }
-    // Blanks at a row's end are not seen.
     for (std::string& row : rows)
         row.erase(row.find_last_not_of(' ') + 1);
     return rows;
 }
 
-struct TerminalCase {
-    const char* name;
-    Terminal kind;
-    bool barDrawn;
-};
-
-class ConsoleTerminalTest : public testing::TestWithParam<TerminalCase> {};
-
 // A run that lists its pieces as the bar climbs, the count going from one digit to
 // two, then the final line after the bar has gone.
-TEST_P(ConsoleTerminalTest, ListedLinesStandAloneOnTheirRows) {
-    const TerminalCase& terminal = GetParam();
-    std::ostringstream console;
-    ConsoleProgressBar bar(console, terminal.kind);
-    ConsoleListBox list(console, bar, false);
-    bar.SetMin(0);
-    bar.SetMax(12);
-    const Lines listed = {"C:\\a.tr1 [1 bytes]", "b", "C:\\a.tr3 [1440000 bytes]",
-                          "Finish Trening successfully"};
-    for (int value = 1; value <= 12; ++value) {
-        bar.SetValue(static_cast<float>(value));
-        if (value % 4 == 0)
-            list.AddItem(listed[static_cast<std::size_t>(value / 4 - 1)]);
+TEST(ConsoleTerminalTest, ListedLinesStandAloneOnTheirRows) {
+    for (const Terminal kind : {Terminal::PlainConsole, Terminal::None}) {
+        std::ostringstream console;
+        ConsoleProgressBar bar(console, kind);
+        ConsoleListBox list(console, bar, false);
+        bar.SetMin(0);
+        bar.SetMax(12);
+        const Lines listed = {"C:\\a.tr1 [1 bytes]", "b", "C:\\a.tr3 [1440000 bytes]",
+                              "Finish Trening successfully"};
+        for (int value = 1; value <= 12; ++value) {
+            bar.SetValue(static_cast<float>(value));
+            if (value % 4 == 0)
+                list.AddItem(listed[static_cast<std::size_t>(value / 4 - 1)]);
+        }
+        bar.SetValue(12);
+        bar.SetValue(0);
+        list.AddItem(listed.back());
+        const std::string text = console.str();
+
+        Lines expected = listed;
+        expected.emplace_back(); // the row after the last line, where the bar stood
+        EXPECT_EQ(Shown(text), expected) << testing::PrintToString(text);
+        EXPECT_EQ(text.find('\r') != std::string::npos, kind == Terminal::PlainConsole)
+            << "the bar was drawn";
+        EXPECT_EQ(text.find('\033'), std::string::npos) << "escape sequences";
     }
-    bar.SetValue(12);
-    bar.SetValue(0);
-    list.AddItem(listed.back());
-    const std::string text = console.str();
-
-    Lines expected = listed;
-    expected.emplace_back(); // the row after the last line, where the bar stood
-    EXPECT_EQ(Shown(text, terminal.kind), expected) << testing::PrintToString(text);
-    EXPECT_EQ(text.find('\r') != std::string::npos, terminal.barDrawn) << "the bar was drawn";
-    EXPECT_EQ(text.find('\033') != std::string::npos, terminal.kind == Terminal::EscapeCodes)
-        << "escape sequences";
 }
-
-INSTANTIATE_TEST_SUITE_P(EachTerminal, ConsoleTerminalTest,
-                         testing::Values(TerminalCase{"EscapeCodes", Terminal::EscapeCodes, true},
-                                         TerminalCase{"PlainConsole", Terminal::PlainConsole, true},
-                                         TerminalCase{"NoTerminal", Terminal::None, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 class NoStore final : public platform::ClassStore {
   public:
@@ -121,13 +99,10 @@ TEST(ConsoleHelpTest, ExamplesSpeakTheSystemsOwnPaths) {
                              Terminal::None),
                   Succeeded);
         const std::string help = out.str();
-        EXPECT_NE(help.find("Examples:"), std::string::npos) << help;
         for (const std::string& word : foreign)
             EXPECT_EQ(help.find(word), std::string::npos) << word << " in\n" << help;
-        if (*verb == '\0') {
-            for (const std::string& word : own)
-                EXPECT_NE(help.find(word), std::string::npos) << word << " not in\n" << help;
-        }
+        for (const std::string& word : *verb ? Lines{} : own)
+            EXPECT_NE(help.find(word), std::string::npos) << word << " not in\n" << help;
     }
 }
 

@@ -110,7 +110,6 @@ rows=(
     'closing during a run waits for its end | slow_run; keys alt+F4; sleep 0.5; kill -0 $TREN_PID;
         within 30 eval "! kill -0 $TREN_PID 2>/dev/null"; size_is $O/fifteen.bin.tr0 10'
     # A box shown before the window stands in the middle of the screen.
-    'missing set: box in the middle | launch /no/such.tr0; centred "Building Error" 20 40; keys Return; await_main'
     'refused set: box in the middle | launch $W/bad.tr0; centred "Building Error" 20 40; keys Return; await_main'
     'dropped file is cut | start; drop $W/two.bin; drag_says copied; answer "Select directory to tren to..." $O;
         finished; size_is $O/two.bin.tr1 1440000; shows path $W/two.bin'

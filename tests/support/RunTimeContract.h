@@ -133,20 +133,4 @@ inline void ExpectReadersShareAndAWriterWaits(platform::RunTime& runTime) {
     EXPECT_TRUE(std::filesystem::is_empty(f.Path())) << "the lock left something in the folder";
 }
 
-// A file's stamp holds while nothing changes; a folder of ordinary files on an ordinary disk
-// has room, takes a plain name and holds no leftovers.
-inline void ExpectStampsRoomAndNoLeftovers(platform::RunTime& runTime) {
-    TempFolder f;
-    WriteFile(f / "file", {1, 2, 3});
-    const auto input = runTime.OpenInput(f / "file");
-    EXPECT_EQ(input->Stamp(), input->Stamp());
-    EXPECT_EQ(input->Stamp().Length, 3);
-    const platform::DiskSpace space = runTime.SpaceOf(f.Path());
-    EXPECT_GT(space.Free, 0);
-    EXPECT_GE(space.Unit, 1);
-    EXPECT_EQ(runTime.NameRefusal(f.Path(), "notes.tr1"), "");
-    EXPECT_EQ(runTime.Leftovers(f.Path(), true), 0);
-    EXPECT_EQ(ReadFile(f / "file"), (std::vector<std::uint8_t>{1, 2, 3}));
-}
-
 } // namespace tren::test

@@ -2,10 +2,13 @@
 
 #include "platform/ClassStore.h"
 #include "platform/Controls.h"
+#include "platform/Paths.h"
 #include "support/ForwardingRunTime.h"
 #include "support/SystemUnderTest.h"
 #include "window/FormLayout.h"
 #include "window/frmTren.h"
+
+#include <gtest/gtest.h>
 
 #include <deque>
 #include <string>
@@ -25,7 +28,12 @@ class ScriptedForm : platform::Window,
   public:
     enum class Start { Prepared, Unloaded };
     // Prepared: the controls as start-up leaves them, without registering.
-    explicit ScriptedForm(Start start = Start::Prepared);
+    explicit ScriptedForm(Start start = Start::Prepared)
+        : form({*this, text, combo, list, *this, *this, *this}, {runTime, *this, *this}) {
+        if (start == Start::Prepared)
+            form.PrepareControls();
+        log.clear();
+    }
 
     // Answers the open dialog with path ("" cancels it) and the folder picker with
     // each of folders in turn, then clicks; the log then holds what the click did.
@@ -41,7 +49,13 @@ class ScriptedForm : platform::Window,
     // value N", "folder TITLE", "store KEY = VALUE"; Only(prefix) gives those that
     // begin with prefix, without it.
     std::vector<std::string> log;
-    std::vector<std::string> Only(const std::string& prefix) const;
+    std::vector<std::string> Only(const std::string& prefix) const {
+        std::vector<std::string> picked;
+        for (const auto& entry : log)
+            if (entry.starts_with(prefix))
+                picked.push_back(entry.substr(prefix.size()));
+        return picked;
+    }
     std::vector<std::string> Boxes() const { return Only("box "); }
     std::string LastLine() const { return list.lines.empty() ? "" : list.lines.back(); }
     std::deque<std::string> folders; // what the folder picker answers, in turn
@@ -60,8 +74,10 @@ class ScriptedForm : platform::Window,
         std::vector<std::string>& log;
         std::vector<std::string> lines;
         explicit ListBox(std::vector<std::string>& l) : log(l) {}
-        void Clear() override;
-        void AddItem(const std::string& line) override;
+        void Clear() override { lines.clear(), log.push_back("clear"); }
+        void AddItem(const std::string& line) override {
+            lines.push_back(line), log.push_back("list " + line);
+        }
     } list{log};
     struct ComboBox final : platform::ComboBox {
         std::vector<std::string> entries;
@@ -88,13 +104,40 @@ class ScriptedForm : platform::Window,
     float max = 100;
 
     void Click(void (frmTren::*handler)(), const std::string& path,
-               const std::vector<std::string>& answers);
+               const std::vector<std::string>& answers) {
+        opens.push_back({path, path.empty() ? std::string() : platform::FileNameOf(path)});
+        folders.assign(answers.begin(), answers.end()); // what an earlier click left goes
+        log.clear();
+        (form.*handler)();
+    }
+    // The next answer the test queued for a dialog.
+    template <class Answer>
+    static Answer Next(std::deque<Answer>& answers, const std::string& title) {
+        if (answers.empty()) {
+            ADD_FAILURE() << "the dialog " << title << " was not expected";
+            return {};
+        }
+        Answer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
     void MsgBox(const std::string& text, platform::MessageStyle style,
-                const std::string& title) override;
-    std::string ChooseFolder(const std::string& title) override;
-    platform::OpenChoice ShowOpen(const std::string& title, const std::string& filter) override;
+                const std::string& title) override {
+        log.push_back("box " + (title.empty() ? std::string(platform::ApplicationTitle) : title) +
+                      "|" + std::to_string(static_cast<int>(style)) + "|" + text);
+    }
+    std::string ChooseFolder(const std::string& title) override {
+        log.push_back("folder " + title);
+        return Next(folders, title);
+    }
+    platform::OpenChoice ShowOpen(const std::string& title, const std::string&) override {
+        return Next(opens, title);
+    }
     void SetMin(float) override {}
-    void SetMax(float v) override;
+    void SetMax(float v) override {
+        max = v;
+        log.push_back("progress max " + std::to_string(static_cast<int>(v)));
+    }
     float Max() const override { return max; }
     void SetValue(float v) override { log.push_back("progress value " + std::to_string(int(v))); }
     std::string Caption() const override { return std::string(FormLayout::LinkAddress); }
@@ -103,7 +146,10 @@ class ScriptedForm : platform::Window,
     std::int32_t OpenAddress(const std::string&) override { return platform::AddressOpened; }
     platform::StoreResult CreateKey(platform::RootKey, const std::string&) override { return {}; }
     platform::StoreResult SetDefaultValue(platform::RootKey, const std::string& subKey,
-                                          const std::string& value) override;
+                                          const std::string& value) override {
+        log.push_back("store " + subKey + " = " + value);
+        return {};
+    }
     platform::StoreResult Publish() override { return {}; }
 };
 

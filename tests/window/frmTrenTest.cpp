@@ -142,10 +142,7 @@ TEST_F(FormTest, ADamagedHeaderOrAFullDiskStopsTheBuild) {
     }
 }
 
-TEST_F(FormTest, CancelChangesNothingAndAMissingOrEmptyPathIsRefused) {
-    ui.form.TrenFile("");
-    ui.form.BuildFile("");
-    EXPECT_EQ(ui.Boxes(), (Lines{"Trenning Error|48|No file to Tren", "tren|0|No file to build"}));
+TEST_F(FormTest, CancelChangesNothingAndAMissingPathIsRefused) {
     for (const bool tren : {true, false}) {
         const auto click = [&](const std::string& path) { tren ? ui.Tren(path) : ui.Build(path); };
         ui.text.text = "/some/earlier.tr0";
@@ -207,6 +204,39 @@ TEST_F(FormTest, NoFolderChosenMeansTheUsersTempFolder) {
 #ifndef _WIN32
     EXPECT_EQ(fs::status(home / "TEMP").permissions() & fs::perms::others_write, fs::perms::none);
 #endif
+}
+
+// Started with a set, the window builds it without registering, from any current
+// directory, by a relative or an absolute name kept in UTF-8 on every system.
+TEST_F(FormTest, StartedWithASetBuildsItWithoutRegistering) {
+    const fs::path saved = fs::current_path();
+    const Bytes source = RandomBytes(1440077, 21);
+    // name, run from the set's folder (or another), named by a relative path (or an absolute one)
+    const std::tuple<std::string, bool, bool> cases[] = {
+        {"plain.bin", true, true},
+        {"r\xC3\xA9sum\xC3\xA9.txt", false, true},
+#ifndef _WIN32
+        {"\"quoted\"", false, false}, // taken as it is; Windows names hold no quotes
+#endif
+    };
+    for (const auto& [name, inItsFolder, relative] : cases) {
+        WriteFile(in / name, source); // std::filesystem takes no UTF-8 names on Windows
+        ui.Tren(in / name, {in.Path()});
+        ASSERT_EQ(ui.LastLine(), "Finish Trening successfully");
+        ScriptedForm started{ScriptedForm::Start::Unloaded};
+        started.folders.push_back(out.Path());
+        const std::string header = in / (name + ".tr0");
+        fs::current_path(inItsFolder ? in.Path() : home.Path());
+        const auto fromHere = fs::relative(fs::path(std::u8string(header.begin(), header.end())));
+        started.form.Form_Load(relative ? reinterpret_cast<const char*>(fromHere.u8string().c_str())
+                                        : header);
+        fs::current_path(saved);
+        EXPECT_EQ(started.Only("store "), Lines{});
+        EXPECT_EQ(started.Boxes(), Lines{});
+        EXPECT_EQ(started.list.lines,
+                  (Lines{out / name + " [1440077 bytes]", "Finish building successfully"}));
+        EXPECT_TRUE(ReadFile(out / name) == source);
+    }
 }
 
 } // namespace

@@ -99,7 +99,6 @@ TEST(PosixRunTime, AnswersAsWindowsDoes) {
     ExpectSameFailures();
     ExpectFullPaths(runTime);
     ExpectReadersShareAndAWriterWaits(runTime);
-    ExpectStampsRoomAndNoLeftovers(runTime);
 }
 
 int HiddenFiles(const TempFolder& f) {
@@ -147,35 +146,9 @@ TEST(PosixRunTime, AnswersItsOwnCases) {
              live->Publish();
              EXPECT_EQ(ReadFile(f / "live"), data);
          }},
-        {"without /proc a new file has a hidden name from the start",
-         [](const TempFolder& f) {
-             FaultyCalls calls;
-             calls.Failing = {"procfd"};
-             calls.FailWith = ENOENT;
-             PosixRunTime rt{calls};
-             const auto file = rt.CreateOutput(f / "new", Naming::ReplaceName);
-             EXPECT_EQ(HiddenFiles(f), 1);
-             file->WriteAt(0, data);
-             file->Publish();
-             EXPECT_EQ(ReadFile(f / "new"), data);
-             EXPECT_EQ(HiddenFiles(f), 0);
-         }},
-        {"a low open-file limit is raised, and named when met",
+        {"an open-file limit met is named",
          [](const TempFolder& f) {
              WriteFile(f / "s", data);
-             const auto lower = [] {
-                 const rlimit low = {16, 64};
-                 return ::setrlimit(RLIMIT_NOFILE, &low);
-             };
-             EXPECT_EXIT(
-                 {
-                     lower();
-                     std::vector<std::unique_ptr<InputFile>> held;
-                     while (held.size() < 40)
-                         held.push_back(PosixRunTime().OpenInput(f / "s"));
-                     std::exit(0);
-                 },
-                 testing::ExitedWithCode(0), "");
              FaultyCalls calls;
              calls.Failing = {"open", "setrlimit"};
              calls.FailWith = EMFILE;
@@ -216,14 +189,6 @@ TEST(PosixRunTime, AnswersItsOwnCases) {
                                                      "\nDeletionDate=[0-9]{4}(-[0-9]{2}){2}T"
                                                      "[0-9]{2}(:[0-9]{2}){2}\n")));
              EXPECT_EQ(std::distance(fs::directory_iterator(home / "Trash/info"), {}), 2);
-         }},
-        {"the folder lock tells of another holder only",
-         [](const TempFolder& f) {
-             PosixRunTime rt;
-             int told = 0;
-             auto holder = rt.LockFolder(f.Path(), LockKind::Shared, [&] { ++told; });
-             rt.LockFolder(f.Path(), LockKind::Exclusive, [&] { ++told, holder.reset(); });
-             EXPECT_EQ(told, 1);
          }},
         {"a disk of this system takes any name but /",
          [](const TempFolder& f) {
