@@ -822,9 +822,13 @@ class Win32TrashedFile final : public TrashedFile {
   public:
     Win32TrashedFile(Win32Calls& sys, std::string original, std::string kept)
         : sys_(sys), original_(std::move(original)), kept_(std::move(kept)) {}
+    // A name another program holds for a moment (a scanner, an indexer) is asked
+    // again once; one left even so is a hidden leftover the next run removes.
     ~Win32TrashedFile() override {
-        if (!kept_.empty())
+        if (!kept_.empty() && !sys_.DeleteFileA(kept_.c_str())) {
+            ::Sleep(10);
             sys_.DeleteFileA(kept_.c_str());
+        }
     }
     void PutBack() override {
         if (kept_.empty())
