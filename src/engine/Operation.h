@@ -117,9 +117,8 @@ std::string PrepareDestination(OperationContext& context, const std::string& pic
 std::string WrittenLine(const std::string& path, std::int64_t length);
 
 // The folder's lock, telling the sink while another run holds it.
-std::unique_ptr<platform::FolderLock> LockFolder(OperationContext& context,
-                                                 const std::string& folder,
-                                                 platform::LockKind kind);
+std::unique_ptr<platform::FolderLock>
+LockFolder(OperationContext& context, const std::string& folder, platform::LockKind kind);
 
 // Removes what killed runs left in the folder; a folder that cannot be tidied is
 // still written to.
