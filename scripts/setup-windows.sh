@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what cross-building and testing the 32-bit Windows program needs:
-# the mingw-w64 compilers and Wine. Where this machine cannot run 32-bit x86
-# code itself, 32-bit processes run through qemu-user-static from
-# bookworm-backports (bookworm's own qemu makes every Wine start take a minute).
+# Installs what cross-building, packaging and testing the 32-bit Windows program
+# needs: the mingw-w64 compilers, wixl and msitools for the installer, and Wine.
+# Where this machine cannot run 32-bit x86 code itself, 32-bit processes run
+# through qemu-user-static from bookworm-backports (bookworm's own qemu makes
+# every Wine start take a minute).
 # A second run finds everything in place and does nothing.
 set -euo pipefail
 
@@ -17,6 +18,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     apt_updated=""
 fi
 install_missing g++-mingw-w64-i686-posix cmake ninja-build googletest \
+    wixl msitools unzip \
     wine wine32:i386 wine64 fonts-wine xvfb xauth xdotool openbox libx11-dev imagemagick
 
 # Can this kernel run 32-bit code? Wine's 32-bit loader says so at once.

@@ -307,6 +307,7 @@ struct CommandLine {
     CLI::App* info = nullptr;
     CLI::App* verify = nullptr;
     CLI::App* help = nullptr;
+    CLI::App* unregister = nullptr;
 
     std::string source;
     std::string header;
@@ -410,12 +411,42 @@ CommandLine::CommandLine() {
     verify->add_option("HEADER", header, theHeader)->required()->check(notEmpty);
     verify->footer(Status() + VerifyExamples());
 
+    unregister = app.add_subcommand(
+        "unregister", "remove the .tr0 registration that tren beside this program made for you");
+    unregister->footer(
+        std::string("Only a registration that still runs the tren beside tren-cli is removed;\n"
+                    "with nothing to remove the status is 0 as well.\n") +
+        Status());
+
     help = app.add_subcommand("help", "show this help, or a command's: tren-cli help COMMAND");
     help->add_option("COMMAND", about, "the command to explain");
     help->add_flag("--all", all, "every command's help, one after another");
     help->footer(Status());
 
     app.footer(SizesAndStatus() + ProgramExamples());
+}
+
+// Removes what the window registers at its start (the piece file type, as
+// frmTren::CreateFileType writes it) for the tren beside this program.
+int Unregister(RunTime& runTime, ClassStore& classStore, std::ostream& out, std::ostream& err) {
+    std::string program;
+    try {
+        program = WithTrailingSeparator(FolderOf(runTime.ProgramPath())) +
+                  (PathSeparator == '\\' ? "tren.exe" : "tren");
+    } catch (const RunTimeError& failure) {
+        err << MessageLine({}, {}, failure.Description()) << '\n';
+        return Failed;
+    }
+    const RemovalResult removal = classStore.RemoveClass(".tr0", "TR.File", "Build", program);
+    if (!removal.Result) {
+        err << MessageLine(removal.Result.Error().Path(), {}, removal.Result.Error().Description())
+            << '\n';
+        return Failed;
+    }
+    out << (removal.What == Removal::Removed ? "Removed the registration of .tr0 for "
+                                             : "Nothing to remove: .tr0 is not registered for ")
+        << program << '\n';
+    return Succeeded;
 }
 
 int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& classStore,
@@ -449,7 +480,7 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
         // The manual page is made from this, so that it lists every option.
         if (cli.all) {
             out << HelpOf(app);
-            for (const CLI::App* verb : {cli.tren, cli.build, cli.info, cli.verify})
+            for (const CLI::App* verb : {cli.tren, cli.build, cli.info, cli.verify, cli.unregister})
                 out << OptionsOf(*verb);
             return Succeeded;
         }
@@ -468,6 +499,8 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
         return RunInfo(runTime, cli.header, cli.json, out, err);
     if (cli.verify->parsed())
         return RunVerify(runTime, cli.header, out, err);
+    if (cli.unregister->parsed())
+        return Unregister(runTime, classStore, out, err);
 
     // Only a folder that is not there is the caller's mistake; one that cannot be
     // looked at (an I/O error) is a failure like any other.

@@ -20,6 +20,7 @@ enum class StoreStep {
     OpenKey,  // the key is not there, or cannot be opened
     SetValue, // it opened, but the value could not be written
     Publish,
+    Remove,
 };
 
 // What one store step came to: done, or the failure that stopped it, with the
@@ -48,6 +49,14 @@ class StoreResult {
     std::optional<Failure> failure_;
 };
 
+// What removing a registration came to: whether there was one to remove, or the
+// failure that stopped it.
+enum class Removal { NothingToRemove, Removed };
+struct RemovalResult {
+    StoreResult Result;
+    Removal What = Removal::NothingToRemove;
+};
+
 // Where the shell looks up file types: the registry on Windows, the freedesktop
 // folders on Linux. Keys are paths with "\" between their parts, as
 // "TR.File\shell\Build\command", on every platform. No step throws: each failure
@@ -62,6 +71,14 @@ class ClassStore {
                                         const std::string& value) = 0;
     // Tells the shell the store has changed.
     virtual StoreResult Publish() = 0;
+    // Removes what registering ext as className with the verb's command wrote,
+    // only where that command still runs program (another copy's registration
+    // stays), and tells the shell. A store that keeps what it is given nowhere
+    // lasting has nothing to remove.
+    virtual RemovalResult RemoveClass(const std::string& /*ext*/, const std::string& /*className*/,
+                                      const std::string& /*verb*/, const std::string& /*program*/) {
+        return {};
+    }
 };
 
 } // namespace tren::platform

@@ -738,4 +738,65 @@ StoreResult FreedesktopClassStore::Publish() {
     return mime ? desktop : mime;
 }
 
+void FreedesktopClassStore::Remove(const std::string& path) {
+    if (calls_.Unlink(path.c_str()) != 0 && !IsMissing(errno))
+        Fail(errno, "Cannot remove", path);
+}
+
+bool FreedesktopClassStore::SameFile(const std::string& a, const std::string& b) {
+    struct stat first, second;
+    if (a.empty() || b.empty() || calls_.Stat(a.c_str(), &first) != 0 ||
+        calls_.Stat(b.c_str(), &second) != 0)
+        return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+RemovalResult FreedesktopClassStore::RemoveClass(const std::string&, const std::string& className,
+                                                 const std::string&, const std::string& program) {
+    bool removed = false;
+    const StoreResult result = Outcome(StoreStep::Remove, [&] {
+        const std::string name = FileNameOf(program);
+        const std::string id = name + ".desktop";
+        const std::string entryPath = folders_.DataHome + "applications/" + id;
+        const std::string type = MimeTypeOf(className);
+        const std::string entry = Read(entryPath).value_or("");
+        const Lines types = IdsOf(EntryValue(entry, "MimeType"));
+        if (std::find(types.begin(), types.end(), type) == types.end() ||
+            !SameFile(ResolveProgram(ExecProgram(EntryValue(entry, "Exec"))), program))
+            return;
+        removed = true;
+        Remove(entryPath);
+        Remove(PackagePath(className));
+        for (const auto& icon : icons_) {
+            Remove(IconFolder(icon, "mimetypes") + IconNameOf(type) + icon.Extension);
+            Remove(IconFolder(icon, "apps") + name + icon.Extension);
+        }
+        // The entry leaves the type's lines; a line left with no entry goes.
+        const std::string listPath = folders_.ConfigHome + "mimeapps.list";
+        if (const auto before = Read(listPath)) {
+            std::string updated;
+            for (const auto& line : Split(*before, '\n')) {
+                if (line.rfind(type + "=", 0) != 0) {
+                    updated += line + "\n";
+                    continue;
+                }
+                std::string ids;
+                for (const auto& each : IdsOf(line.substr(type.size() + 1)))
+                    if (each != id)
+                        ids += each + ";";
+                if (!ids.empty())
+                    updated += type + "=" + ids + "\n";
+            }
+            if (updated != *before)
+                Replace(listPath, updated, before);
+        }
+        for (const auto& [tool, folder] :
+             {std::pair{"update-mime-database", folders_.DataHome + "mime"},
+              std::pair{"update-desktop-database", folders_.DataHome + "applications"}})
+            if (KindOf(folder) == Found::Folder)
+                UpdateDatabase(tool, folder);
+    });
+    return {result, removed ? Removal::Removed : Removal::NothingToRemove};
+}
+
 } // namespace tren::platform

@@ -63,6 +63,12 @@ class FreedesktopClassStore final : public ClassStore {
     // Runs update-mime-database and update-desktop-database where this run set
     // what they read and their caches are missing or older than it.
     StoreResult Publish() override;
+    // Removes from the user's folders the desktop entry named after program, where
+    // it runs program and handles the class's type, with the type's package, the
+    // icons and the user's default for the type; the system's folders, where an
+    // installed package keeps its files, are never touched.
+    RemovalResult RemoveClass(const std::string& ext, const std::string& className,
+                              const std::string& verb, const std::string& program) override;
 
     // "TR.File" is the type "application/x-tr-file", with the icon name
     // "application-x-tr-file".
@@ -111,6 +117,8 @@ class FreedesktopClassStore final : public ClassStore {
     void Replace(const std::string& path, const std::string& contents,
                  const std::optional<std::string>& before);
     void MakeFolder(const std::string& path);
+    void Remove(const std::string& path);
+    bool SameFile(const std::string& a, const std::string& b);
 
     DesktopFolders folders_;
     std::string program_;

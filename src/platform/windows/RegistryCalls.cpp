@@ -30,6 +30,23 @@ LSTATUS RegistryCalls::RegCloseKey(HKEY key) {
     return ::RegCloseKey(key);
 }
 
+LSTATUS RegistryCalls::RegDeleteTreeA(HKEY key, const char* subKey) {
+    return ::RegDeleteTreeA(key, subKey);
+}
+
+LSTATUS RegistryCalls::RegDeleteValueA(HKEY key, const char* valueName) {
+    return ::RegDeleteValueA(key, valueName);
+}
+
+LSTATUS RegistryCalls::RegDeleteKeyA(HKEY key, const char* subKey) {
+    return ::RegDeleteKeyA(key, subKey);
+}
+
+LSTATUS RegistryCalls::RegQueryInfoKeyA(HKEY key, DWORD* subKeys, DWORD* values) {
+    return ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, subKeys, nullptr, nullptr, values,
+                              nullptr, nullptr, nullptr, nullptr);
+}
+
 void RegistryCalls::SHChangeNotify(LONG event, UINT flags, const void* item1, const void* item2) {
     ::SHChangeNotify(event, flags, item1, item2);
 }

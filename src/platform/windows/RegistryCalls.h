@@ -21,6 +21,11 @@ class RegistryCalls {
     virtual LSTATUS RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type,
                                    const BYTE* data, DWORD size);
     virtual LSTATUS RegCloseKey(HKEY key);
+    virtual LSTATUS RegDeleteTreeA(HKEY key, const char* subKey);
+    virtual LSTATUS RegDeleteValueA(HKEY key, const char* valueName);
+    virtual LSTATUS RegDeleteKeyA(HKEY key, const char* subKey);
+    // The numbers of sub-keys and values a key holds.
+    virtual LSTATUS RegQueryInfoKeyA(HKEY key, DWORD* subKeys, DWORD* values);
     virtual void SHChangeNotify(LONG event, UINT flags, const void* item1, const void* item2);
     // Whether a command's program is a file, to quote it whole.
     virtual DWORD GetFileAttributesA(const char* path);

@@ -51,6 +51,14 @@ std::string QuotedCommand(const std::string& command, RegistryCalls& calls) {
     return '"' + parts.Program + '"' + (parts.Params.empty() ? "" : " " + parts.Params) + " \"%1\"";
 }
 
+// Paths on Windows name the same file in any case.
+bool SamePath(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
 RunTimeError Failure(LSTATUS status, const char* operation, const std::string& key) {
     const auto error = static_cast<DWORD>(status);
     return RunTimeError(CodeOfWin32Error(error), operation, key, SystemMessage(error));
@@ -128,6 +136,89 @@ StoreResult RegistryClassStore::Publish() {
         calls_.SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     changed_ = false;
     return {};
+}
+
+std::optional<std::string> RegistryClassStore::DefaultValue(const std::string& path) {
+    HKEY key = nullptr;
+    if (const LSTATUS status =
+            calls_.RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &key);
+        status == ERROR_FILE_NOT_FOUND)
+        return std::nullopt;
+    else if (status != ERROR_SUCCESS)
+        throw Failure(status, "Cannot open the key", KeyName(path));
+    std::string text(1024, '\0');
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(text.size());
+    LSTATUS status = calls_.RegQueryValueExA(key, "", nullptr, &type,
+                                             reinterpret_cast<BYTE*>(text.data()), &size);
+    if (status == ERROR_MORE_DATA) {
+        text.resize(size);
+        status = calls_.RegQueryValueExA(key, "", nullptr, &type,
+                                         reinterpret_cast<BYTE*>(text.data()), &size);
+    }
+    calls_.RegCloseKey(key);
+    if (status == ERROR_FILE_NOT_FOUND || (status == ERROR_SUCCESS && type != REG_SZ))
+        return std::nullopt;
+    if (status != ERROR_SUCCESS)
+        throw Failure(status, "Cannot read the default value of", KeyName(path));
+    text.resize(size);
+    while (!text.empty() && text.back() == '\0')
+        text.pop_back();
+    return text;
+}
+
+RemovalResult RegistryClassStore::RemoveClass(const std::string& ext, const std::string& className,
+                                              const std::string& verb, const std::string& program) {
+    try {
+        const auto command =
+            DefaultValue(UnderClasses(className + "\\shell\\" + verb + "\\command"));
+        if (!command)
+            return {};
+        // The command as this store writes it, "PROGRAM" "%1", or unquoted as older
+        // programs wrote it.
+        std::string registered;
+        if (!command->empty() && command->front() == '"')
+            registered = command->substr(1, command->find('"', 1) - 1);
+        else
+            registered = SplitClassCommand(*command, [this](const std::string& path) {
+                             const DWORD attributes = calls_.GetFileAttributesA(path.c_str());
+                             return attributes != INVALID_FILE_ATTRIBUTES &&
+                                    !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+                         }).Program;
+        if (!SamePath(registered, program))
+            return {};
+
+        const std::string classPath = UnderClasses(className);
+        if (const LSTATUS status = calls_.RegDeleteTreeA(HKEY_CURRENT_USER, classPath.c_str());
+            status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+            throw Failure(status, "Cannot remove the key", KeyName(classPath));
+        changed_ = true;
+
+        // The extension's key may hold what others put there (Explorer's list of
+        // programs that opened it): only its default value is this program's.
+        const std::string extPath = UnderClasses(ext);
+        if (DefaultValue(extPath) == className) {
+            HKEY key = nullptr;
+            LSTATUS status =
+                calls_.RegOpenKeyExA(HKEY_CURRENT_USER, extPath.c_str(), 0, Access, &key);
+            DWORD subKeys = 0, values = 0;
+            if (status == ERROR_SUCCESS) {
+                status = calls_.RegDeleteValueA(key, "");
+                if (status == ERROR_SUCCESS)
+                    status = calls_.RegQueryInfoKeyA(key, &subKeys, &values);
+                calls_.RegCloseKey(key);
+            }
+            if (status == ERROR_SUCCESS && subKeys == 0 && values == 0)
+                status = calls_.RegDeleteKeyA(HKEY_CURRENT_USER, extPath.c_str());
+            if (status != ERROR_SUCCESS)
+                throw Failure(status, "Cannot remove the key", KeyName(extPath));
+        }
+        Publish();
+        return {{}, Removal::Removed};
+    } catch (const RunTimeError& error) {
+        Publish();
+        return {{StoreStep::Remove, error}, Removal::NothingToRemove};
+    }
 }
 
 } // namespace tren::platform

@@ -3,6 +3,7 @@
 #include "platform/ClassStore.h"
 #include "platform/windows/RegistryCalls.h"
 
+#include <optional>
 #include <string>
 
 namespace tren::platform {
@@ -27,6 +28,10 @@ class RegistryClassStore final : public ClassStore {
     // Tells the shell that associations changed, so that it shows the icon at once.
     // Never fails: the shell's notice has no outcome.
     StoreResult Publish() override;
+    // Removes the class key whole, and the extension's value where it names the
+    // class (its key too, when nothing else is left in it).
+    RemovalResult RemoveClass(const std::string& ext, const std::string& className,
+                              const std::string& verb, const std::string& program) override;
 
   private:
     std::string UnderClasses(const std::string& subKey) const;
@@ -34,6 +39,8 @@ class RegistryClassStore final : public ClassStore {
     static std::string KeyName(const std::string& path);
     // Whether the key's default value is the text data already.
     bool Holds(HKEY key, const std::string& data);
+    // The key's default text value; nothing when the key or the value is not there.
+    std::optional<std::string> DefaultValue(const std::string& path);
 
     RegistryCalls& calls_;
     std::string classesKey_;

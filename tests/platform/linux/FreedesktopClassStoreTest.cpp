@@ -278,5 +278,43 @@ TEST_F(StoreTest, EachFailingCallIsShownAndTheNextStartRepairsIt) {
     }
 }
 
+// Unregistering takes back what registering wrote, and only for the program that
+// is asked about: another copy's registration, and the user's other lines, stay.
+TEST_F(StoreTest, UnregisteringRemovesOnlyThisProgramsRegistration) {
+    const std::string others = "[Added Associations]\nx/y=a.desktop;\n";
+    const std::string copy = home / "copy/tren";
+    const std::tuple<const char*, bool, std::string, Removal> table[] = {
+        {"nothing registered", false, program, Removal::NothingToRemove},
+        {"another copy asks", true, copy, Removal::NothingToRemove},
+        {"this program asks", true, program, Removal::Removed},
+    };
+    for (const auto& [name, registered, asking, expected] : table) {
+        SCOPED_TRACE(name);
+        fs::remove_all(data);
+        fs::remove_all(config);
+        WriteText(config + "/mimeapps.list", others);
+        WriteProgram(copy);
+        if (registered)
+            Register();
+        else
+            store.emplace(DesktopFolders{data, config, {system}, home / "bin dir"}, program,
+                          std::vector<ThemeIcon>{{"16x16", ".png", "png"}}, calls);
+        const auto before = Files();
+        const RemovalResult removal = store->RemoveClass(".tr0", "TR.File", "Build", asking);
+        ASSERT_TRUE(removal.Result) << removal.Result.Error().Description();
+        EXPECT_EQ(removal.What, expected);
+        if (expected == Removal::NothingToRemove) {
+            EXPECT_EQ(Files(), before);
+            continue;
+        }
+        for (const auto& [path, text] : Files())
+            EXPECT_TRUE(path.ends_with(".cache") || path.starts_with("bin dir/") ||
+                        path.starts_with("copy/") || path == "config/mimeapps.list")
+                << "left: " << path;
+        const std::string list = ReadText(config + "/mimeapps.list");
+        EXPECT_TRUE(list.starts_with(others) && list.find(type) == std::string::npos) << list;
+    }
+}
+
 } // namespace
 } // namespace tren::platform

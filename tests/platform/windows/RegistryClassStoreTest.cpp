@@ -26,6 +26,7 @@ class FaultyRegistryCalls : public RegistryCalls {
   public:
     Lines made;           // every call, by name, in order
     std::size_t failAt{}; // the call, counted from 1, that fails
+    std::string failing;  // or every call of this name
 
     LSTATUS RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass,
                             DWORD options, REGSAM access, SECURITY_ATTRIBUTES* security,
@@ -53,6 +54,12 @@ class FaultyRegistryCalls : public RegistryCalls {
         const LSTATUS closed = Real::RegCloseKey(key);
         return Fails(__func__) ? ERROR_INVALID_HANDLE : closed;
     }
+    LSTATUS RegDeleteTreeA(HKEY key, const char* subKey) override {
+        return Fails(__func__) ? Denied : Real::RegDeleteTreeA(key, subKey);
+    }
+    LSTATUS RegDeleteValueA(HKEY key, const char* name) override {
+        return Fails(__func__) ? Denied : Real::RegDeleteValueA(key, name);
+    }
     DWORD GetFileAttributesA(const char* path) override {
         if (!Fails(__func__))
             return Real::GetFileAttributesA(path);
@@ -68,7 +75,7 @@ class FaultyRegistryCalls : public RegistryCalls {
   private:
     bool Fails(const char* name) {
         made.push_back(name);
-        return made.size() == failAt;
+        return made.size() == failAt || failing == name;
     }
 };
 
@@ -168,6 +175,54 @@ TEST_F(RegistryStoreTest, EachFailingCallIsShownAndTheNextStartRepairsIt) {
         Register(classes);
         EXPECT_EQ(boxes, Lines{});
         EXPECT_EQ(Values(classes), values);
+    }
+}
+
+// Unregistering removes the four values for the program registered, in any case
+// of its path, and nothing for another; what else the extension's key holds
+// stays; a failing removal says so.
+TEST_F(RegistryStoreTest, UnregisteringRemovesOnlyThisProgramsRegistration) {
+    const std::string gone = "(missing)";
+    const Lines values = {"TR.File", "Trening File", program + ", 0", "\"" + program + "\" \"%1\""};
+    struct Row {
+        const char* name;
+        std::string asking;
+        const char* failing; // the call told to fail, or ""
+        Removal removed;
+        Lines left;
+    };
+    const Row table[] = {
+        {"another program", folder / "other.exe", "", Removal::NothingToRemove, values},
+        {"this program", program, "", Removal::Removed, {gone, gone, gone, gone}},
+        {"in other case", folder / "MY TREN.EXE", "", Removal::Removed, {gone, gone, gone, gone}},
+        {"the class cannot go", program, "RegDeleteTreeA", Removal::NothingToRemove, values},
+        {"the extension cannot go",
+         program,
+         "RegDeleteValueA",
+         Removal::NothingToRemove,
+         {"TR.File", gone, gone, gone}},
+    };
+    int run = 0;
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        const std::string classes = "Remove" + std::to_string(++run);
+        Register(classes);
+        // Explorer's own list under the extension must outlive the removal.
+        ::RegSetKeyValueA(HKEY_CURRENT_USER,
+                          (root + "\\" + classes + "\\.tr0\\OpenWithProgids").c_str(), "TR.File",
+                          REG_NONE, nullptr, 0);
+        RegistryClassStore store(calls, root + "\\" + classes);
+        calls.failing = row.failing;
+        const RemovalResult removal = store.RemoveClass(".tr0", "TR.File", "Build", row.asking);
+        calls.failing.clear();
+        EXPECT_EQ(removal.What, row.removed);
+        EXPECT_EQ(!removal.Result, *row.failing != '\0');
+        EXPECT_EQ(Values(classes), row.left);
+        HKEY key = nullptr;
+        EXPECT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, (root + "\\" + classes + "\\.tr0").c_str(), 0,
+                                  KEY_READ, &key),
+                  ERROR_SUCCESS);
+        ::RegCloseKey(key);
     }
 }
 
