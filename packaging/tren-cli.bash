@@ -7,7 +7,7 @@ _tren_cli() {
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        tren | build | info | verify | help) command=${words[i]}; break ;;
+        tren | build | info | verify | unregister | help) command=${words[i]}; break ;;
         esac
     done
 
@@ -25,17 +25,17 @@ _tren_cli() {
     local options
     case $command in
     "")
-        COMPREPLY=($(compgen -W "tren build info verify help --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "tren build info verify unregister help --help --version" -- "$cur"))
         return
         ;;
     help)
-        COMPREPLY=($(compgen -W "tren build info verify --all" -- "$cur"))
+        COMPREPLY=($(compgen -W "tren build info verify unregister --all" -- "$cur"))
         return
         ;;
     tren) options="--size --out --sums --quiet --help" ;;
     build) options="--out --no-clobber --quiet --help" ;;
     info) options="--json --help" ;;
-    verify) options="--help" ;;
+    verify | unregister) options="--help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
