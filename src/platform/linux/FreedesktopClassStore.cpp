@@ -767,10 +767,9 @@ RemovalResult FreedesktopClassStore::RemoveClass(const std::string&, const std::
         removed = true;
         Remove(entryPath);
         Remove(PackagePath(className));
-        for (const auto& icon : icons_) {
-            Remove(IconFolder(icon, "mimetypes") + IconNameOf(type) + icon.Extension);
-            Remove(IconFolder(icon, "apps") + name + icon.Extension);
-        }
+        for (const auto& icon : icons_)
+            Remove(IconFolder(icon) + (icon.Context == "mimetypes" ? IconNameOf(type) : name) +
+                   icon.Extension);
         // The entry leaves the type's lines; a line left with no entry goes.
         const std::string listPath = folders_.ConfigHome + "mimeapps.list";
         if (const auto before = Read(listPath)) {
