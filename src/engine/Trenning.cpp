@@ -140,17 +140,13 @@ int OldPieceCount(platform::RunTime& runTime, const std::string& header) {
 
 // A shorter set cut over a longer one: the old pieces above the new count would
 // outlive their set. Only regular files go.
+// Put on the disk with the new set, before its header.
 void RemoveHigherPieces(platform::RunTime& runTime, const RunState& state, int oldCount) {
-    bool removed = false;
     for (int index = state.PieceCount + 1; index <= oldCount; ++index) {
         const std::string piece = state.DestDir + pieces::PieceName(state.SrcTitle, index);
-        if (runTime.Examine(piece).Kind == EntryKind::Regular) {
+        if (runTime.Examine(piece).Kind == EntryKind::Regular)
             runTime.RemoveFile(piece);
-            removed = true;
-        }
     }
-    if (removed)
-        runTime.FlushFolder(state.DestDir);
 }
 
 // Writes the data pieces one by one, and their checksum lines when asked.
@@ -191,8 +187,7 @@ class PieceWriter {
         context_.Sink.ListWritten(WrittenLine(state_.DestFile, share));
     }
 
-    // Writes the checksum file beside the pieces, then puts them all, and their
-    // names, on the disk at once.
+    // Writes the checksum file beside the pieces.
     void Finish(const std::string& sumsFile) {
         if (sums_ == Checksums::Write) {
             sumLines_ += sums::Line(whole_->Finish(), state_.SrcTitle);
@@ -206,7 +201,6 @@ class PieceWriter {
             context_.Sink.ListWritten(
                 WrittenLine(sumsFile, static_cast<std::int64_t>(sumLines_.size())));
         }
-        context_.RunTime.FlushDisk(state_.DestDir);
     }
 
   private:
@@ -230,6 +224,10 @@ void WriteHeader(OperationContext& context, RunState& state, const std::string& 
     state.DestFile = header;
     const auto file = context.RunTime.CreateOutput(header, platform::Naming::ReplaceName);
     context.Buffers.SaveMultiBuffToFile(*file, 1);
+    file->StartFlush();
+    // One wait puts every piece, the checksum file, the removals and the header's
+    // own bytes on the disk; only then does the header take its name.
+    context.RunTime.FlushDisk(state.DestDir);
     file->Flush();
     file->Publish();
     file->FlushName();
