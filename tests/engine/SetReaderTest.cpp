@@ -55,45 +55,35 @@ struct EngineRun {
     }
 };
 
-// A file rewritten while it is read: every read finds other bytes.
+// A file written to while it is read: every read finds other bytes, or (as a
+// download's) every look finds a later modification time.
+enum class Changes { Bytes, Stamp };
 class ChangingFile final : public platform::InputFile {
   public:
-    explicit ChangingFile(std::unique_ptr<platform::InputFile> inner) : inner_(std::move(inner)) {}
-    const std::string& Path() const override { return inner_->Path(); }
-    platform::FileId Id() const override { return inner_->Id(); }
-    std::int64_t Length() override { return inner_->Length(); }
-    platform::FileStamp Stamp() override { return inner_->Stamp(); }
-    std::size_t ReadAt(std::int64_t offset, std::span<std::uint8_t> into) override {
-        const std::size_t got = inner_->ReadAt(offset, into);
-        ++reads_;
-        for (std::size_t i = 0; i < got; ++i)
-            into[i] = static_cast<std::uint8_t>(into[i] + reads_);
-        return got;
-    }
-
-  private:
-    std::unique_ptr<platform::InputFile> inner_;
-    int reads_ = 0;
-};
-
-// A file whose modification time moves on with every look, as a download's does.
-class TouchedFile final : public platform::InputFile {
-  public:
-    explicit TouchedFile(std::unique_ptr<platform::InputFile> inner) : inner_(std::move(inner)) {}
+    ChangingFile(std::unique_ptr<platform::InputFile> inner, Changes changes)
+        : inner_(std::move(inner)), changes_(changes) {}
     const std::string& Path() const override { return inner_->Path(); }
     platform::FileId Id() const override { return inner_->Id(); }
     std::int64_t Length() override { return inner_->Length(); }
     platform::FileStamp Stamp() override {
         auto stamp = inner_->Stamp();
-        stamp.Modified += ++looks_;
+        if (changes_ == Changes::Stamp)
+            stamp.Modified += ++looks_;
         return stamp;
     }
     std::size_t ReadAt(std::int64_t offset, std::span<std::uint8_t> into) override {
-        return inner_->ReadAt(offset, into);
+        const std::size_t got = inner_->ReadAt(offset, into);
+        if (changes_ == Changes::Bytes) {
+            ++looks_;
+            for (std::size_t i = 0; i < got; ++i)
+                into[i] = static_cast<std::uint8_t>(into[i] + looks_);
+        }
+        return got;
     }
 
   private:
     std::unique_ptr<platform::InputFile> inner_;
+    Changes changes_;
     int looks_ = 0;
 };
 
@@ -121,7 +111,7 @@ TEST_P(SetReaderTest, BuildingRefusesWhatTheReaderFinds) {
     const auto source = test::RandomBytes(2 * 500000 + 1000, 3);
     if (row.sourceChanges)
         run.runTime.WrapInput = [](auto file) {
-            return std::make_unique<ChangingFile>(std::move(file));
+            return std::make_unique<ChangingFile>(std::move(file), Changes::Bytes);
         };
     ASSERT_TRUE(run.Cut("set.bin", source, row.sums).IsFinished());
     run.runTime.WrapInput = nullptr;
@@ -235,7 +225,7 @@ const Rerun reruns[] = {
     {"source_written_during_the_cut",
      [](EngineRun& r) {
          r.runTime.WrapInput = [](auto file) {
-             return std::make_unique<TouchedFile>(std::move(file));
+             return std::make_unique<ChangingFile>(std::move(file), Changes::Stamp);
          };
      },
      false, Replacing::Overwrite, Outcome::Kind::Failed, "changed while it was read", false, "old"},

@@ -1,7 +1,8 @@
 #include "platform/linux/DesktopCalls.h"
 
+#include "platform/linux/SystemCalls.h"
+
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <string_view>
@@ -53,19 +54,7 @@ int DesktopCalls::Access(const char* path, int mode) {
 }
 
 int DesktopCalls::ListFolder(const char* path, std::vector<std::string>& names) {
-    DIR* folder = ::opendir(path);
-    if (!folder)
-        return -1;
-    errno = 0;
-    while (const dirent* entry = ::readdir(folder)) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..")
-            names.emplace_back(name);
-    }
-    const int error = errno;
-    ::closedir(folder);
-    errno = error;
-    return error == 0 ? 0 : -1;
+    return RealSystemCalls().ListFolder(path, names);
 }
 
 int DesktopCalls::Run(const std::vector<std::string>& arguments) {
