@@ -97,6 +97,15 @@ class Hasher {
     virtual std::array<std::uint8_t, 32> Finish() = 0;
 };
 
+// An MD5 digest, which the recovery files' format uses to name and check its
+// packets and slices; no one relies on it against a forger.
+class Md5Hasher {
+  public:
+    virtual ~Md5Hasher() = default;
+    virtual void Add(std::span<const std::uint8_t> bytes) = 0;
+    virtual std::array<std::uint8_t, 16> Finish() = 0;
+};
+
 // How a new file replaces the name it is given.
 enum class Naming {
     // The name itself is replaced: a link standing there is replaced, not written
@@ -190,6 +199,8 @@ class RunTime : public EntryLookup {
 
     // A new SHA-256, from the system's own cryptography library.
     virtual std::unique_ptr<Hasher> NewSha256() = 0;
+    // A new MD5, from the same library.
+    virtual std::unique_ptr<Md5Hasher> NewMd5() = 0;
 
     // The full path of the running program file.
     virtual std::string ProgramPath() = 0;

@@ -66,6 +66,7 @@ class ForwardingRunTime final : public platform::RunTime {
         return inner_.CreateOutput(path, naming);
     }
     std::unique_ptr<platform::Hasher> NewSha256() override { return inner_.NewSha256(); }
+    std::unique_ptr<platform::Md5Hasher> NewMd5() override { return inner_.NewMd5(); }
     std::string LookUpEntry(const std::string& path, int attributes) override {
         return inner_.LookUpEntry(path, attributes);
     }

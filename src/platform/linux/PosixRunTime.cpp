@@ -886,6 +886,10 @@ std::unique_ptr<Hasher> PosixRunTime::NewSha256() {
     return NewOpenSslSha256();
 }
 
+std::unique_ptr<Md5Hasher> PosixRunTime::NewMd5() {
+    return NewOpenSslMd5();
+}
+
 std::string PosixRunTime::LookUpEntry(const std::string& path, int attributes) {
     constexpr int Hidden = 2;
     constexpr int Folder = 16;

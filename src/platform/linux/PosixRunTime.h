@@ -32,6 +32,7 @@ class PosixRunTime final : public RunTime {
     std::unique_ptr<InputFile> OpenInput(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutput(const std::string& path, Naming naming) override;
     std::unique_ptr<Hasher> NewSha256() override;
+    std::unique_ptr<Md5Hasher> NewMd5() override;
     std::string LookUpEntry(const std::string& path, int attributes) override;
     std::string ProgramPath() override;
     std::string HomeFolder() override;

@@ -9,23 +9,24 @@ namespace tren::platform {
 
 namespace {
 
-class OpenSslSha256 final : public Hasher {
+// One libcrypto digest behind the interface of its length.
+template <class Interface, std::size_t Length> class OpenSslDigest final : public Interface {
   public:
-    OpenSslSha256() : context_(EVP_MD_CTX_new()) {
-        if (context_ == nullptr || EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) != 1)
+    explicit OpenSslDigest(const EVP_MD* kind) : context_(EVP_MD_CTX_new()) {
+        if (context_ == nullptr || EVP_DigestInit_ex(context_, kind, nullptr) != 1)
             Fail();
     }
-    OpenSslSha256(const OpenSslSha256&) = delete;
-    OpenSslSha256& operator=(const OpenSslSha256&) = delete;
-    ~OpenSslSha256() override { EVP_MD_CTX_free(context_); }
+    OpenSslDigest(const OpenSslDigest&) = delete;
+    OpenSslDigest& operator=(const OpenSslDigest&) = delete;
+    ~OpenSslDigest() override { EVP_MD_CTX_free(context_); }
 
     void Add(std::span<const std::uint8_t> bytes) override {
         if (EVP_DigestUpdate(context_, bytes.data(), bytes.size()) != 1)
             Fail();
     }
 
-    std::array<std::uint8_t, 32> Finish() override {
-        std::array<std::uint8_t, 32> digest{};
+    std::array<std::uint8_t, Length> Finish() override {
+        std::array<std::uint8_t, Length> digest{};
         unsigned int length = 0;
         if (EVP_DigestFinal_ex(context_, digest.data(), &length) != 1 || length != digest.size())
             Fail();
@@ -46,7 +47,11 @@ class OpenSslSha256 final : public Hasher {
 } // namespace
 
 std::unique_ptr<Hasher> NewOpenSslSha256() {
-    return std::make_unique<OpenSslSha256>();
+    return std::make_unique<OpenSslDigest<Hasher, 32>>(EVP_sha256());
+}
+
+std::unique_ptr<Md5Hasher> NewOpenSslMd5() {
+    return std::make_unique<OpenSslDigest<Md5Hasher, 16>>(EVP_md5());
 }
 
 } // namespace tren::platform

@@ -21,47 +21,43 @@ bool Succeeded(NTSTATUS status) {
     throw RunTimeError(ErrorCode::OutOfMemory, "Cannot compute a checksum", {}, what);
 }
 
-BCRYPT_ALG_HANDLE Algorithm() {
-    static const BCRYPT_ALG_HANDLE algorithm = [] {
-        BCRYPT_ALG_HANDLE handle = nullptr;
-        if (!Succeeded(::BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
-            return BCRYPT_ALG_HANDLE{};
-        return handle;
-    }();
-    if (algorithm == nullptr)
-        Fail("the system offers no SHA-256");
-    return algorithm;
+// Opened once per algorithm, for the life of the program.
+BCRYPT_ALG_HANDLE Open(LPCWSTR name) {
+    BCRYPT_ALG_HANDLE handle = nullptr;
+    if (!Succeeded(::BCryptOpenAlgorithmProvider(&handle, name, nullptr, 0)))
+        Fail("the system offers no such digest");
+    return handle;
 }
 
-class CngSha256 final : public Hasher {
+// One CNG digest behind the interface of its length.
+template <class Interface, std::size_t Length> class CngDigest final : public Interface {
   public:
-    CngSha256() {
+    explicit CngDigest(BCRYPT_ALG_HANDLE algorithm) {
         DWORD size = 0, got = 0;
-        if (!Succeeded(::BCryptGetProperty(Algorithm(), BCRYPT_OBJECT_LENGTH,
+        if (!Succeeded(::BCryptGetProperty(algorithm, BCRYPT_OBJECT_LENGTH,
                                            reinterpret_cast<PUCHAR>(&size), sizeof size, &got, 0)))
-            Fail("the system's SHA-256 cannot be used");
+            Fail("the system's digest cannot be used");
         object_.resize(size);
-        if (!Succeeded(
-                ::BCryptCreateHash(Algorithm(), &hash_, object_.data(), size, nullptr, 0, 0)))
-            Fail("the system's SHA-256 cannot be used");
+        if (!Succeeded(::BCryptCreateHash(algorithm, &hash_, object_.data(), size, nullptr, 0, 0)))
+            Fail("the system's digest cannot be used");
     }
-    CngSha256(const CngSha256&) = delete;
-    CngSha256& operator=(const CngSha256&) = delete;
-    ~CngSha256() override { ::BCryptDestroyHash(hash_); }
+    CngDigest(const CngDigest&) = delete;
+    CngDigest& operator=(const CngDigest&) = delete;
+    ~CngDigest() override { ::BCryptDestroyHash(hash_); }
 
     void Add(std::span<const std::uint8_t> bytes) override {
         while (!bytes.empty()) {
             const auto count = static_cast<ULONG>(std::min<std::size_t>(bytes.size(), 1u << 30));
             if (!Succeeded(::BCryptHashData(hash_, const_cast<PUCHAR>(bytes.data()), count, 0)))
-                Fail("the system's SHA-256 failed");
+                Fail("the system's digest failed");
             bytes = bytes.subspan(count);
         }
     }
 
-    std::array<std::uint8_t, 32> Finish() override {
-        std::array<std::uint8_t, 32> digest{};
+    std::array<std::uint8_t, Length> Finish() override {
+        std::array<std::uint8_t, Length> digest{};
         if (!Succeeded(::BCryptFinishHash(hash_, digest.data(), digest.size(), 0)))
-            Fail("the system's SHA-256 failed");
+            Fail("the system's digest failed");
         return digest;
     }
 
@@ -73,7 +69,13 @@ class CngSha256 final : public Hasher {
 } // namespace
 
 std::unique_ptr<Hasher> NewCngSha256() {
-    return std::make_unique<CngSha256>();
+    static const BCRYPT_ALG_HANDLE algorithm = Open(BCRYPT_SHA256_ALGORITHM);
+    return std::make_unique<CngDigest<Hasher, 32>>(algorithm);
+}
+
+std::unique_ptr<Md5Hasher> NewCngMd5() {
+    static const BCRYPT_ALG_HANDLE algorithm = Open(BCRYPT_MD5_ALGORITHM);
+    return std::make_unique<CngDigest<Md5Hasher, 16>>(algorithm);
 }
 
 } // namespace tren::platform

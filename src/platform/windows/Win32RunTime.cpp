@@ -578,6 +578,10 @@ std::unique_ptr<Hasher> Win32RunTime::NewSha256() {
     return NewCngSha256();
 }
 
+std::unique_ptr<Md5Hasher> Win32RunTime::NewMd5() {
+    return NewCngMd5();
+}
+
 std::string Win32RunTime::LookUpEntry(const std::string& path, int attributes) {
     constexpr DWORD Hidden = 2, System = 4, Folder = 16;
     if (path.empty())
