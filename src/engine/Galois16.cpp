@@ -6,6 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -22,13 +24,13 @@ constexpr std::uint32_t order = 65535;
 // of it: products and powers become sums and multiples of logarithms.
 struct LogTables {
     std::array<Symbol, order> Exp{};
-    std::array<std::uint32_t, 65536> Log{};
+    std::array<Symbol, 65536> Log{};
 
     LogTables() {
         std::uint32_t value = 1;
         for (std::uint32_t n = 0; n < order; ++n) {
             Exp[n] = static_cast<Symbol>(value);
-            Log[value] = n;
+            Log[value] = static_cast<Symbol>(n);
             value <<= 1;
             if (value & 0x10000)
                 value ^= fieldPolynomial;
@@ -55,8 +57,8 @@ std::array<Symbol, 16> BitProducts(Symbol factor) {
     return products;
 }
 
-// The products of factor with every symbol value bits..bits+width-1 can take,
-// the other bits zero.
+// The products of factor with every value the bits firstBit.. of a symbol can take,
+// the others zero.
 template <std::size_t Size>
 void FillTable(const std::array<Symbol, 16>& bitProducts, int firstBit,
                std::array<Symbol, Size>& table) {
@@ -80,6 +82,16 @@ ByteTables ByteTablesFor(Symbol factor) {
     return tables;
 }
 
+// The products of the symbols in a word, each in its place: the lanes spelt out
+// rather than looped over, which the compiler would do with shifts by a variable.
+template <class Word, std::size_t... Lanes>
+Word WordProducts(const ByteTables& t, Word source, std::index_sequence<Lanes...>) {
+    return ((static_cast<Word>(t.Low[(source >> (16 * Lanes)) & 0xFF] ^
+                               t.High[(source >> (16 * Lanes + 8)) & 0xFF])
+             << (16 * Lanes)) |
+            ...);
+}
+
 void RunPortable(const ByteTables& t, const std::uint8_t* from, std::uint8_t* into,
                  std::size_t size) {
     std::size_t i = 0;
@@ -92,10 +104,7 @@ void RunPortable(const ByteTables& t, const std::uint8_t* from, std::uint8_t* in
             Word target;
             std::memcpy(&source, from + i, sizeof source);
             std::memcpy(&target, into + i, sizeof target);
-            for (unsigned shift = 0; shift < 8 * sizeof(Word); shift += 16)
-                target ^= static_cast<Word>(t.Low[(source >> shift) & 0xFF] ^
-                                            t.High[(source >> (shift + 8)) & 0xFF])
-                          << shift;
+            target ^= WordProducts(t, source, std::make_index_sequence<sizeof(Word) / 2>());
             std::memcpy(into + i, &target, sizeof target);
         }
     }
@@ -326,7 +335,7 @@ Symbol Multiply(Symbol a, Symbol b) {
     if (a == 0 || b == 0)
         return 0;
     const LogTables& logs = Logs();
-    std::uint32_t sum = logs.Log[a] + logs.Log[b];
+    std::uint32_t sum = std::uint32_t{logs.Log[a]} + logs.Log[b];
     if (sum >= order)
         sum -= order;
     return logs.Exp[sum];

@@ -36,8 +36,9 @@ inline Symbol Coefficient(int inputIndex, std::uint32_t exponent) {
 // short slice with zeros.
 void MultiplyAdd(Symbol factor, std::span<const std::uint8_t> from, std::span<std::uint8_t> into);
 
-// into[j] ^= factors[j] * from for every j, each into[j] as long as from. The source
-// is read once per block small enough to stay in the cache for every destination.
+// into[j] ^= factors[j] * from for every j, each into[j] as long as from, none of
+// them overlapping another or from. The source is read once per block small enough
+// to stay in the cache for every destination.
 void MultiplyAddEach(std::span<const Symbol> factors, std::span<const std::uint8_t> from,
                      std::span<std::uint8_t* const> into);
 
