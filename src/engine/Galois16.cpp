@@ -261,11 +261,15 @@ __attribute__((target("avx2"))) void RunAvx2(const NibbleTables& t, const std::u
 }
 
 // For several destinations a block of the source is split into nibbles once, into a
-// buffer that stays in the first-level cache, and each destination only looks up.
+// buffer that stays in the first-level cache with the block of a destination or two,
+// and each destination only looks up. Destinations too many to stay in any cache
+// come from memory in short runs, a block each, which the processor's own
+// prefetching does not see coming: the next destination's block is asked for while
+// this one's is worked on.
 __attribute__((target("avx2"))) void EachAvx2(std::span<const NibbleTables> tables,
                                               std::span<const std::uint8_t> from,
                                               std::span<std::uint8_t* const> into) {
-    constexpr std::size_t block = 8 * 1024;
+    constexpr std::size_t block = 4 * 1024;
     alignas(32) std::uint8_t buffer[2 * block];
     const auto split = reinterpret_cast<__m256i*>(buffer);
     for (std::size_t offset = 0; offset < from.size(); offset += block) {
@@ -274,12 +278,20 @@ __attribute__((target("avx2"))) void EachAvx2(std::span<const NibbleTables> tabl
         for (std::size_t i = 0; i < whole; i += 64)
             SplitAvx2(from.data() + offset + i, &split[i / 16]);
         for (std::size_t j = 0; j < tables.size(); ++j) {
+            std::uint8_t* const target = into[j] + offset;
+            const std::uint8_t* next = nullptr;
+            if (j + 1 < tables.size())
+                next = into[j + 1] + offset;
+            else if (offset + block + whole <= from.size())
+                next = into[0] + offset + block;
             if (tables[j].Factor == 0)
                 continue;
             const Avx2Tables t = LoadAvx2(tables[j]);
-            std::uint8_t* const target = into[j] + offset;
-            for (std::size_t i = 0; i < whole; i += 64)
+            for (std::size_t i = 0; i < whole; i += 64) {
+                if (next)
+                    _mm_prefetch(reinterpret_cast<const char*>(next + i), _MM_HINT_T0);
                 AddProductsAvx2(t, &split[i / 16], target + i);
+            }
             RunTail(tables[j].Factor, from.data() + offset + whole, target + whole, length - whole);
         }
     }
