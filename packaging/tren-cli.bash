@@ -7,7 +7,7 @@ _tren_cli() {
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        tren | build | info | verify | unregister | help) command=${words[i]}; break ;;
+        tren | build | info | verify | repair | unregister | help) command=${words[i]}; break ;;
         esac
     done
 
@@ -20,27 +20,34 @@ _tren_cli() {
         _filedir -d
         return
         ;;
+    --recovery)
+        COMPREPLY=($(compgen -W "1 2 3 5 10%" -- "$cur"))
+        return
+        ;;
     esac
 
     local options
     case $command in
     "")
-        COMPREPLY=($(compgen -W "tren build info verify unregister help --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "tren build info verify repair unregister help --help --version" -- "$cur"))
         return
         ;;
     help)
-        COMPREPLY=($(compgen -W "tren build info verify unregister --all" -- "$cur"))
+        COMPREPLY=($(compgen -W "tren build info verify repair unregister --all" -- "$cur"))
         return
         ;;
-    tren) options="--size --out --sums --quiet --help" ;;
+    tren) options="--size --out --sums --recovery --quiet --help" ;;
     build) options="--out --no-clobber --quiet --help" ;;
     info) options="--json --help" ;;
-    verify | unregister) options="--help" ;;
+    verify | repair | unregister) options="--help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
     elif [[ $command == tren ]]; then
         _filedir
+    elif [[ $command == repair ]]; then
+        # The header piece, or the recovery index when the header is lost.
+        _filedir '@(tr0|par2)'
     else
         # A header piece, or a folder on the way to one.
         _filedir tr0

@@ -3,6 +3,7 @@
 #include "console/ConsoleControls.h"
 #include "console/SetQueries.h"
 #include "engine/PieceSet.h"
+#include "engine/Trenning.h"
 #include "platform/ClassStore.h"
 #include "platform/Paths.h"
 #include "platform/RunTime.h"
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <streambuf>
 #include <vector>
@@ -38,6 +40,20 @@ int SizeIndexOf(std::string name) {
         if (name == pieces::SizeTable[i].Name)
             return static_cast<int>(i);
     return -1;
+}
+
+// "3" is three pieces' worth, "10%" a tenth of the set's pieces rounded up.
+std::optional<engine::RecoveryShare> RecoveryShareOf(const std::string& text) {
+    const bool percent = !text.empty() && text.back() == '%';
+    const std::string digits = percent ? text.substr(0, text.size() - 1) : text;
+    if (digits.empty() || digits.size() > 3 ||
+        !std::all_of(digits.begin(), digits.end(),
+                     [](unsigned char c) { return std::isdigit(c) != 0; }))
+        return std::nullopt;
+    const int amount = std::stoi(digits);
+    if (amount < 1 || amount > (percent ? 100 : engine::MaxRecovery))
+        return std::nullopt;
+    return engine::RecoveryShare{amount, percent};
 }
 
 // The help's examples in the words and paths of the system it runs on: a Windows
@@ -308,8 +324,10 @@ struct CommandLine {
     CLI::App* verify = nullptr;
     CLI::App* help = nullptr;
     CLI::App* unregister = nullptr;
+    CLI::App* repair = nullptr;
 
     std::string source;
+    std::string recovery;
     std::string header;
     std::string size = "1.44M";
     std::string outFolder = ".";
@@ -381,6 +399,19 @@ CommandLine::CommandLine() {
     tren->add_flag("--sums", sums,
                    "also write NAME.tr.sha256 beside the set: one sha256sum line per piece and one "
                    "for the source");
+    tren->add_option("--recovery", recovery,
+                     "also write PAR2 recovery files beside the set, NAME.tr.par2 and "
+                     "NAME.tr.volXX+YY.par2, able to give back N lost or damaged pieces (1 to 32), "
+                     "or P% of the pieces rounded up")
+        ->option_text("N|P%")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                return RecoveryShareOf(value) ? std::string()
+                                              : "'" + value +
+                                                    "' is not a count from 1 to 32 or "
+                                                    "a share from 1% to 100%";
+            },
+            ""));
     tren->add_flag("-q,--quiet", quiet, quietly);
     tren->footer(Outputs + SizesAndStatus() + TrenExamples());
 
@@ -410,6 +441,14 @@ CommandLine::CommandLine() {
                   "beside it, that every piece is intact; writes nothing");
     verify->add_option("HEADER", header, theHeader)->required()->check(notEmpty);
     verify->footer(Status() + VerifyExamples());
+
+    repair = app.add_subcommand(
+        "repair", "write the set's missing or damaged pieces back beside it from its recovery "
+                  "files; SET is the header piece NAME.tr0, or NAME.tr.par2 when that is lost");
+    repair->add_option("SET", header, "the set's header piece, or its NAME.tr.par2")
+        ->required()
+        ->check(notEmpty);
+    repair->footer(Status());
 
     unregister = app.add_subcommand(
         "unregister", "remove the .tr0 registration that tren beside this program made for you");
@@ -480,7 +519,8 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
         // The manual page is made from this, so that it lists every option.
         if (cli.all) {
             out << HelpOf(app);
-            for (const CLI::App* verb : {cli.tren, cli.build, cli.info, cli.verify, cli.unregister})
+            for (const CLI::App* verb :
+                 {cli.tren, cli.build, cli.info, cli.verify, cli.repair, cli.unregister})
                 out << OptionsOf(*verb);
             return Succeeded;
         }
@@ -501,6 +541,8 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
         return RunVerify(runTime, cli.header, out, err);
     if (cli.unregister->parsed())
         return Unregister(runTime, classStore, out, err);
+    if (cli.repair->parsed())
+        return RunRepair(runTime, cli.header, out, err);
 
     // Only a folder that is not there is the caller's mistake; one that cannot be
     // looked at (an I/O error) is a failure like any other.
@@ -545,6 +587,8 @@ int Dispatch(int argc, const char* const* argv, RunTime& runTime, ClassStore& cl
     if (trenning) {
         cmbSize.SetListIndex(SizeIndexOf(cli.size));
         form.SetChecksums(cli.sums ? engine::Checksums::Write : engine::Checksums::Skip);
+        if (!cli.recovery.empty())
+            form.SetRecovery(*RecoveryShareOf(cli.recovery));
         form.fltbTren_Click();
     } else {
         form.fltbBuild_Click();

@@ -1,11 +1,15 @@
 #include "console/SetQueries.h"
 
 #include "engine/PieceSet.h"
+#include "engine/Recovery.h"
+#include "engine/Repairing.h"
 #include "engine/SetReader.h"
 #include "platform/Paths.h"
 #include "platform/RunTime.h"
 #include "platform/RunTimeError.h"
 
+#include <algorithm>
+#include <cctype>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -37,12 +41,23 @@ struct SetReport {
         } catch (const RunTimeError&) {
             // A folder that cannot be listed has no leftovers to mention.
         }
-        Fields = Set.ReadHeader();
+        Set.ReadHeader();
+        Fields = Set.RepairHeader();
         if (!Fields)
             return;
         Rebuilt = Set.Title().size() > 4 ? pieces::RebuiltName(Set.Title()) : std::string();
         Set.OpenPieces();
+        Set.CheckRecovery();
         Set.CheckSums();
+    }
+    // The recovery files beside the set describe it.
+    bool Recovers() const { return Set.Recovery() && Set.Recovery()->Chosen(); }
+    int RecoveryFiles() const { return Set.Recovery() ? Set.Recovery()->FileCount() : 0; }
+    int RecoverySlices() const { return Recovers() ? Set.Recovery()->SliceCount() : 0; }
+    bool Repairable() const { return Recovers() && Set.Recovery()->Repairable(); }
+    // Why recovery files found are not used; "" where none are found or they are.
+    std::string RecoveryIgnored() const {
+        return RecoveryFiles() > 0 && !Recovers() ? Set.Recovery()->Ignored() : std::string();
     }
     // Why the set cannot be built; "" when it can.
     std::string Problem() const {
@@ -143,7 +158,13 @@ void PrintJson(const SetReport& report, std::ostream& out) {
     }
     const std::string problem = report.Problem();
     out << ", \"buildable\": " << (problem.empty() ? "true" : "false")
-        << ", \"leftovers\": " << report.Leftovers;
+        << ", \"leftovers\": " << report.Leftovers
+        << ", \"recovery\": {\"files\": " << report.RecoveryFiles()
+        << ", \"slices\": " << report.RecoverySlices()
+        << ", \"repairable\": " << (report.Repairable() ? "true" : "false");
+    if (!report.RecoveryIgnored().empty())
+        out << ", " << JsonName("ignored", report.RecoveryIgnored());
+    out << "}";
     if (!problem.empty())
         out << ", " << JsonName("reason", problem);
     out << ", \"files\": [";
@@ -159,6 +180,19 @@ void PrintJson(const SetReport& report, std::ostream& out) {
         out << ", \"state\": \"" << engine::StateName(piece.State) << "\"}";
     }
     out << "]}\n";
+}
+
+// What the recovery files can do for the set.
+std::string RecoveryVerdict(const SetReader& set) {
+    const auto& recovery = *set.Recovery();
+    const auto damaged = recovery.DamagedNumbers();
+    if (damaged.empty())
+        return "the set is whole";
+    if (recovery.Repairable())
+        return std::to_string(damaged.size()) +
+               (damaged.size() == 1 ? " piece is not whole; the recovery files can repair it"
+                                    : " pieces are not whole; the recovery files can repair them");
+    return recovery.Shortfall();
 }
 
 void PrintText(const SetReport& report, std::ostream& out) {
@@ -184,6 +218,12 @@ void PrintText(const SetReport& report, std::ostream& out) {
     }
     const std::string problem = report.Problem();
     out << "buildable:  " << (problem.empty() ? "yes" : "no (" + problem + ")") << '\n';
+    if (report.Recovers())
+        out << "recovery:   " << report.RecoverySlices() << " recovery slices in "
+            << report.RecoveryFiles() << " files; " << RecoveryVerdict(report.Set) << '\n';
+    else if (report.RecoveryFiles() > 0)
+        out << "recovery:   " << report.RecoveryFiles()
+            << " files ignored: " << report.RecoveryIgnored() << '\n';
     if (report.Leftovers > 0)
         out << "leftovers:  " << report.Leftovers
             << " hidden files of runs that did not finish; the next tren or build here "
@@ -225,8 +265,17 @@ std::vector<std::string> Problems(const SetReader& set, const std::string& heade
         else if (piece.State == PieceState::Unreadable)
             problems.push_back(piece.Path + ": " + piece.Failure->Description());
         else if (piece.State == PieceState::Damaged)
-            problems.push_back(piece.Path + ": damaged (does not match " + set.SumsPath() + ")");
+            problems.push_back(
+                piece.Path + ": damaged (does not match " +
+                (set.Recovery() && set.Recovery()->Chosen() && !set.Recovery()->IsWhole(piece.Index)
+                     ? std::string("its recovery files")
+                     : set.SumsPath()) +
+                ")");
     }
+    if (set.Recovery() && set.Recovery()->Chosen() && !set.Recovery()->IsWhole(0))
+        problems.push_back(
+            header + ": " +
+            (set.HeaderRepaired() ? "damaged (does not match its recovery files)" : "damaged"));
     for (const int index : set.Unlisted())
         problems.push_back(set.Pieces()[static_cast<std::size_t>(index - 1)].Path +
                            ": no line in " + set.SumsPath());
@@ -246,14 +295,63 @@ std::vector<std::string> Problems(const SetReader& set, const std::string& heade
 int RunVerify(RunTime& runTime, const std::string& header, std::ostream& out, std::ostream& err) {
     try {
         const SetReport report(runTime, header);
-        const std::vector<std::string> problems = Problems(report.Set, header, report.Rebuilt);
+        std::vector<std::string> problems;
+        if (report.Fields)
+            problems = Problems(report.Set, header, report.Rebuilt);
+        else if (const auto problem = report.Set.FirstProblem())
+            problems.push_back(header + ": " + problem->Text);
         for (const auto& problem : problems)
             out << problem << '\n';
+        if (report.Recovers() && !problems.empty())
+            out << header << ": " << RecoveryVerdict(report.Set) << '\n';
+        else if (!report.RecoveryIgnored().empty())
+            out << header << ": recovery files ignored: " << report.RecoveryIgnored() << '\n';
         if (problems.empty() && report.Set.SumsChecked())
             out << header << ": ok\n";
         else if (problems.empty())
             out << header << ": ok (lengths only: no " << report.Set.SumsPath() << " beside it)\n";
         return problems.empty() ? 0 : 1;
+    } catch (const RunTimeError& failure) {
+        err << "tren-cli: " << failure.Path() << ": tren: " << failure.Description() << '\n';
+        return 1;
+    }
+}
+
+namespace {
+
+// NAME.tr.par2, or one of its NAME.tr.volXX+YY.par2, stands for the set whose
+// header piece NAME.tr0 may be the file lost.
+std::string HeaderOfSet(const std::string& set) {
+    std::string lower = set;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::size_t name = set.size() - FileNameOf(set).size();
+    if (lower.size() < 5 || lower.compare(lower.size() - 5, 5, ".par2") != 0)
+        return set;
+    std::size_t stem = lower.size() - 5;
+    if (const auto volume = lower.rfind(".vol", stem);
+        volume != std::string::npos && volume >= name && volume + 4 < stem &&
+        std::isdigit(static_cast<unsigned char>(lower[volume + 4])) &&
+        lower.find('+', volume) < stem)
+        stem = volume;
+    return set.substr(0, stem) + "0";
+}
+
+} // namespace
+
+int RunRepair(RunTime& runTime, const std::string& set, std::ostream& out, std::ostream& err) {
+    const std::string header = HeaderOfSet(set);
+    try {
+        const engine::RepairOutcome outcome = engine::RepairSet(runTime, header);
+        if (outcome.Refusal) {
+            err << "tren-cli: " << header << ": Repairing Error: " << *outcome.Refusal << '\n';
+            return 1;
+        }
+        for (const auto& path : outcome.Repaired)
+            out << "Repaired " << path << " from recovery data\n";
+        if (outcome.Repaired.empty())
+            out << header << ": the set is whole; nothing to repair\n";
+        return 0;
     } catch (const RunTimeError& failure) {
         err << "tren-cli: " << failure.Path() << ": tren: " << failure.Description() << '\n';
         return 1;

@@ -22,4 +22,8 @@ int RunInfo(RunTime& runTime, const std::string& header, bool json, std::ostream
 // beside it, that every piece is intact. One line per problem; 0 or 1.
 int RunVerify(RunTime& runTime, const std::string& header, std::ostream& out, std::ostream& err);
 
+// tren-cli repair: writes the set's missing and damaged files back from its
+// recovery files. set is the header piece, or NAME.tr.par2 where that is lost.
+int RunRepair(RunTime& runTime, const std::string& set, std::ostream& out, std::ostream& err);
+
 } // namespace tren::console

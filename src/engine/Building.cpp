@@ -1,11 +1,13 @@
 #include "engine/Building.h"
 
 #include "engine/PieceSet.h"
+#include "engine/Recovery.h"
 #include "engine/SetReader.h"
 #include "engine/Transfers.h"
 #include "platform/Paths.h"
 #include "platform/RunTime.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tren::engine {
@@ -80,13 +82,28 @@ void WriteImage(OperationContext& context, RunState& state, SetReader& set,
                 const pieces::Header& header, bool toTrash) {
     const auto image =
         context.RunTime.CreateOutput(state.DestFile, platform::Naming::ReplaceLinkTarget);
+    const auto offsetOf = [&](int index) { return std::int64_t{index - 1} * state.PieceSize; };
+    std::vector<int> repaired;
     for (auto& piece : set.Pieces()) {
         context.Sink.Progress(piece.Index + 1);
-        context.Buffers.CopyFileToFile(*set.Reopen(piece), 1, *image,
-                                       std::int64_t{piece.Index - 1} * state.PieceSize + 1,
+        if (set.Repairs() && !set.Recovery()->IsWhole(piece.Index)) {
+            // What is whole of it is taken as it stands; the rest comes back below.
+            repaired.push_back(piece.Index);
+            for (const auto& [start, length] : set.Recovery()->WholeRanges(piece.Index))
+                context.Buffers.CopyFileToFile(*context.RunTime.OpenInput(piece.Path), start + 1,
+                                               *image, offsetOf(piece.Index) + start + 1, length);
+            continue;
+        }
+        context.Buffers.CopyFileToFile(*set.Reopen(piece), 1, *image, offsetOf(piece.Index) + 1,
                                        piece.Needed);
         image->StartFlush();
     }
+    if (!repaired.empty())
+        set.Recovery()->Repair(
+            repaired, recovery::WholeSlices,
+            [&](int index, std::int64_t offset, std::span<const std::uint8_t> bytes) {
+                image->WriteAt(offsetOf(index) + offset, bytes);
+            });
     image->Flush();
     // The file replaced goes where the person can get it back, only now that
     // its successor is whole; should the successor not take its name, it comes back.
@@ -106,6 +123,11 @@ void WriteImage(OperationContext& context, RunState& state, SetReader& set,
     }
     image->FlushName();
     context.Sink.ListWritten(WrittenLine(state.DestFile, pieces::RebuiltLength(header)));
+    if (set.HeaderRepaired())
+        context.Sink.ListWritten("Repaired " + set.HeaderPath() + " from recovery data");
+    for (const auto& piece : set.Pieces())
+        if (std::find(repaired.begin(), repaired.end(), piece.Index) != repaired.end())
+            context.Sink.ListWritten("Repaired " + piece.Path + " from recovery data");
 }
 
 Outcome Rebuild(const BuildRequest& request, OperationContext& context, RunState& state) {
@@ -117,8 +139,10 @@ Outcome Rebuild(const BuildRequest& request, OperationContext& context, RunState
         LockFolder(context, set.Folder().empty() ? runTime.CurrentDirectory() : set.Folder(),
                    platform::LockKind::Shared);
 
-    const auto header = set.ReadHeader(context.Buffers);
-    context.Sink.ProgressMax(context.Buffers.Buff[0] + 1);
+    set.ReadHeader(context.Buffers);
+    const auto header = set.RepairHeader();
+    context.Sink.ProgressMax(
+        (set.HeaderRepaired() && header ? header->PieceCount : context.Buffers.Buff[0]) + 1);
     context.Sink.Progress(1);
     if (!header)
         return RefuseOrFail(*set.FirstProblem());
@@ -132,6 +156,7 @@ Outcome Rebuild(const BuildRequest& request, OperationContext& context, RunState
     // missing or short piece would leave a hole in the rebuilt file. Where a
     // checksum file stands beside the header, every piece must match it too.
     set.OpenPieces();
+    set.CheckRecovery();
     if (!set.FirstProblem())
         set.CheckSums();
     if (auto problem = set.FirstProblem())

@@ -92,6 +92,15 @@ struct RunState {
 // Whether trenning also writes NAME.tr.sha256 beside the set.
 enum class Checksums { Skip, Write };
 
+// How much recovery data a set gets: whole pieces' worth, or a share of the
+// set's pieces rounded up to whole ones.
+struct RecoveryShare {
+    int Amount = 0;
+    bool Percent = false;
+};
+// The most pieces' worth a set gets.
+constexpr int MaxRecovery = 32;
+
 // What building does with a file already standing at the rebuilt file's name:
 // replaces it, replaces it once it is in the disk's trash (where that disk has
 // one), or refuses to run.

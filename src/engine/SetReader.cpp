@@ -1,5 +1,6 @@
 #include "engine/SetReader.h"
 
+#include "engine/Recovery.h"
 #include "engine/Sums.h"
 #include "engine/Transfers.h"
 #include "platform/Paths.h"
@@ -38,6 +39,7 @@ SetReader::~SetReader() = default;
 std::optional<pieces::Header>
 SetReader::Decode(const std::array<std::uint8_t, pieces::HeaderLength>& bytes) {
     headerRead_ = true;
+    headerBytes_ = bytes;
     header_ = pieces::DecodeHeader(bytes);
     return header_;
 }
@@ -137,29 +139,120 @@ void SetReader::CheckSums() {
     }
 }
 
+namespace {
+
+// A file open elsewhere, lent for a while.
+class BorrowedFile final : public platform::InputFile {
+  public:
+    explicit BorrowedFile(platform::InputFile& file) : file_(file) {}
+    const std::string& Path() const override { return file_.Path(); }
+    platform::FileId Id() const override { return file_.Id(); }
+    std::int64_t Length() override { return file_.Length(); }
+    platform::FileStamp Stamp() override { return file_.Stamp(); }
+    std::size_t ReadAt(std::int64_t offset, std::span<std::uint8_t> into) override {
+        return file_.ReadAt(offset, into);
+    }
+
+  private:
+    platform::InputFile& file_;
+};
+
+} // namespace
+
+bool SetReader::ChooseRecovery() {
+    if (!recovery_)
+        recovery_ =
+            std::make_unique<recovery::Recovery>(runTime_, folder_, recovery::StemOf(title_));
+    if (recoveryChecked_)
+        return recoveryUsable_;
+    recoveryChecked_ = true;
+    if (recovery_->FileCount() == 0)
+        return false;
+    // The header piece is read through the file already open: a system may not
+    // open a file twice. A header that reads well may still be damaged: its
+    // bytes are checked like every piece's.
+    recoveryUsable_ =
+        recovery_->Choose() &&
+        recovery_->Verify([this](int number) -> std::unique_ptr<platform::InputFile> {
+            if (number == 0 && headerFile_)
+                return std::make_unique<BorrowedFile>(*headerFile_);
+            return runTime_.OpenInput(
+                number == 0 ? headerPath_ : folder_ + pieces::PieceNameFromHeader(title_, number));
+        });
+    return recoveryUsable_;
+}
+
+std::optional<pieces::Header> SetReader::RepairHeader() {
+    if (!ChooseRecovery() || !recovery_->Repairable() || recovery_->IsWhole(0))
+        return header_;
+    std::array<std::uint8_t, pieces::HeaderLength> bytes{};
+    recovery_->Repair({0}, pieces::HeaderLength,
+                      [&](int, std::int64_t offset, std::span<const std::uint8_t> data) {
+                          for (std::size_t k = 0; k < data.size(); ++k)
+                              if (offset + static_cast<std::int64_t>(k) <
+                                  static_cast<std::int64_t>(pieces::HeaderLength))
+                                  bytes[static_cast<std::size_t>(offset) + k] = data[k];
+                      });
+    headerRepaired_ = true;
+    return Decode(bytes);
+}
+
+void SetReader::CheckRecovery() {
+    if (!header_ || !ChooseRecovery())
+        return;
+    for (auto& piece : pieces_)
+        if ((piece.State == PieceState::Ok || piece.State == PieceState::Longer) &&
+            !recovery_->IsWhole(piece.Index))
+            piece.State = PieceState::Damaged;
+}
+
+bool SetReader::Repairs() const {
+    return recoveryUsable_ && recovery_->Repairable() && recovery_->MissingSlices() > 0;
+}
+
+namespace {
+
+SetProblem PieceProblem(const PieceReport& piece) {
+    switch (piece.State) {
+    case PieceState::Missing:
+        return {piece.Path, "Piece file is missing: " + piece.Path, std::nullopt};
+    case PieceState::Short:
+        return {piece.Path,
+                "Piece file is too short: " + piece.Path + " holds " +
+                    std::to_string(piece.Present) + " bytes, the set needs " +
+                    std::to_string(piece.Needed),
+                std::nullopt};
+    case PieceState::Unreadable:
+        return {piece.Path, piece.Failure->Description(), piece.Failure};
+    case PieceState::Damaged:
+    default:
+        return {piece.Path, "Piece file is damaged: " + piece.Path, std::nullopt};
+    }
+}
+
+} // namespace
+
 std::optional<SetProblem> SetReader::FirstProblem() const {
     if (!headerRead_)
         return std::nullopt;
     if (!header_)
         return SetProblem{headerPath_, "Wrong version or corrupted file", std::nullopt};
+    // Every file not whole comes back from the recovery files, and the whole file
+    // can be checked only once they have.
+    const bool repairs = Repairs();
     for (const auto& piece : pieces_) {
-        switch (piece.State) {
-        case PieceState::Missing:
-            return SetProblem{piece.Path, "Piece file is missing: " + piece.Path, std::nullopt};
-        case PieceState::Short:
-            return SetProblem{piece.Path,
-                              "Piece file is too short: " + piece.Path + " holds " +
-                                  std::to_string(piece.Present) + " bytes, the set needs " +
-                                  std::to_string(piece.Needed),
-                              std::nullopt};
-        case PieceState::Unreadable:
-            return SetProblem{piece.Path, piece.Failure->Description(), piece.Failure};
-        case PieceState::Damaged:
-            return SetProblem{piece.Path, "Piece file is damaged: " + piece.Path, std::nullopt};
-        case PieceState::Ok:
-        case PieceState::Longer:
-            break;
-        }
+        if (piece.State == PieceState::Ok || piece.State == PieceState::Longer)
+            continue;
+        // A piece the checksum file disowns and the recovery files vouch for is
+        // of another cut of one of them.
+        if (repairs && !(piece.State == PieceState::Damaged && recovery_->IsWhole(piece.Index)))
+            continue;
+        SetProblem problem = PieceProblem(piece);
+        if (recovery_ && recovery_->FileCount() > 0 && !recoveryUsable_)
+            problem.Text += " (recovery files not used: " + recovery_->Ignored() + ")";
+        else if (recoveryUsable_)
+            problem.Text += " (" + recovery_->Shortfall() + ")";
+        return problem;
     }
     // A checksum file that does not describe the whole set cannot vouch for it.
     if (!unlisted_.empty()) {
@@ -175,7 +268,7 @@ std::optional<SetProblem> SetReader::FirstProblem() const {
                               "The checksum file " + sumsPath_ + " has no line for the file " +
                                   rebuilt + ".",
                               std::nullopt};
-        if (wholeDiffers_)
+        if (wholeDiffers_ && !repairs)
             return SetProblem{sumsPath_,
                               "The pieces do not give the file " + rebuilt + " that " + sumsPath_ +
                                   " describes.",

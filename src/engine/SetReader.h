@@ -17,6 +17,10 @@ class TransferBuffers;
 
 namespace tren::engine {
 
+namespace recovery {
+class Recovery;
+}
+
 // What a data piece's file holds against what the set needs of it.
 enum class PieceState {
     Ok,
@@ -71,6 +75,9 @@ class SetReader {
     // The same without the window's buffers.
     std::optional<pieces::Header> ReadHeader();
     const platform::InputFile& HeaderFile() const { return *headerFile_; }
+    // Closes the header piece, so that it can be replaced (a system may not
+    // replace a file that is open).
+    void CloseHeader() { headerFile_.reset(); }
 
     // Opens data pieces 1 to N in turn and measures each.
     void OpenPieces();
@@ -94,12 +101,33 @@ class SetReader {
     bool WholeUnlisted() const { return wholeUnlisted_; }
     bool WholeDiffers() const { return wholeDiffers_; }
 
+    // Where the header piece is not whole (or not there at all) and recovery
+    // files beside it describe the set, rebuilds its 10 bytes from them; they
+    // are what the header then holds. Returns the header, or nothing. Asked
+    // after ReadHeader, or instead of it where the header piece is lost.
+    std::optional<pieces::Header> RepairHeader();
+    // Reads the recovery files beside the header; where they describe this set,
+    // checks every piece against them, marking the damaged ones.
+    void CheckRecovery();
+    // The recovery files read, whether or not they describe the set; null before
+    // CheckRecovery or RepairHeader.
+    recovery::Recovery* Recovery() const { return recovery_.get(); }
+    // Some file of the set is not whole, and the recovery files can give it back.
+    bool Repairs() const;
+    // The header's bytes came from the recovery files.
+    bool HeaderRepaired() const { return headerRepaired_; }
+    const std::array<std::uint8_t, pieces::HeaderLength>& HeaderBytes() const {
+        return headerBytes_;
+    }
+
     // The first reason the set read so far cannot be built, in the order building
     // meets them: the header, the rebuilt file's name, then each piece in turn.
     std::optional<SetProblem> FirstProblem() const;
 
   private:
     std::optional<pieces::Header> Decode(const std::array<std::uint8_t, pieces::HeaderLength>&);
+    // Reads the recovery files once and checks the set against them once.
+    bool ChooseRecovery();
 
     platform::RunTime& runTime_;
     std::string headerPath_;
@@ -114,6 +142,11 @@ class SetReader {
     std::vector<int> unlisted_;
     bool wholeUnlisted_ = false;
     bool wholeDiffers_ = false;
+    std::array<std::uint8_t, pieces::HeaderLength> headerBytes_{};
+    std::unique_ptr<recovery::Recovery> recovery_;
+    bool recoveryChecked_ = false;
+    bool recoveryUsable_ = false;
+    bool headerRepaired_ = false;
 };
 
 } // namespace tren::engine

@@ -1,6 +1,7 @@
 #include "engine/Trenning.h"
 
 #include "engine/PieceSet.h"
+#include "engine/Recovery.h"
 #include "engine/Sums.h"
 #include "engine/Transfers.h"
 #include "platform/RunTime.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <variant>
 #include <vector>
 
 namespace tren::engine {
@@ -18,6 +20,13 @@ using platform::MessageStyle;
 namespace {
 
 constexpr const char* TrenningError = "Trenning Error";
+
+// What a run writes, the recovery share made a count.
+struct Request {
+    std::string Source;
+    Checksums Sums = Checksums::Skip;
+    int Recovery = 0;
+};
 
 // The source's length against the piece size, before anything is read.
 std::optional<Message> CheckLength(const std::string& source, std::int64_t length,
@@ -33,22 +42,70 @@ std::optional<Message> CheckLength(const std::string& source, std::int64_t lengt
     return std::nullopt;
 }
 
+// The 10 bytes of the header piece, known before it is written.
+std::array<std::uint8_t, pieces::HeaderLength> HeaderBytes(const RunState& state) {
+    return pieces::EncodeHeader({state.PieceCount,
+                                 state.LastPieceSize > 0 ? state.LastPieceSize : state.PieceSize,
+                                 static_cast<std::uint8_t>(pieces::SizeCodeOf(state.PieceSize))});
+}
+
+// The set's files as its recovery files take them in: the data pieces as they
+// will stand, and the header's bytes before it is written.
+std::vector<recovery::Input> RecoveryInputs(const RunState& state) {
+    std::vector<recovery::Input> inputs;
+    for (int index = 1; index <= state.PieceCount; ++index)
+        inputs.push_back({index,
+                          pieces::PieceName(state.SrcTitle, index),
+                          state.DestDir + pieces::PieceName(state.SrcTitle, index),
+                          {},
+                          index == state.PieceCount && state.LastPieceSize > 0 ? state.LastPieceSize
+                                                                               : state.PieceSize});
+    const auto header = HeaderBytes(state);
+    inputs.push_back({0,
+                      pieces::PieceName(state.SrcTitle, 0),
+                      {},
+                      {header.begin(), header.end()},
+                      pieces::HeaderLength});
+    return inputs;
+}
+
+// Each recovery slice is a piece's length, so that a lost piece is one slice.
+std::vector<recovery::PlannedFile> RecoveryPlan(const RunState& state, int count) {
+    if (count == 0)
+        return {};
+    return recovery::Plan(recovery::StemOf(pieces::PieceName(state.SrcTitle, 0)),
+                          RecoveryInputs(state), state.PieceSize, count);
+}
+
+// An old set's recovery files, of any count: they would describe the old pieces.
+std::vector<std::string> OldRecoveryFiles(platform::RunTime& runTime, const RunState& state) {
+    const std::string stem = recovery::StemOf(pieces::PieceName(state.SrcTitle, 0));
+    std::vector<std::string> paths;
+    for (const auto& name : runTime.NamesStartingWith(state.DestDir, stem))
+        if (recovery::IsRecoveryName(stem, name))
+            paths.push_back(state.DestDir + name);
+    return paths;
+}
+
 // Every name the set will take, looked at before anything is written: none may be
 // the source under another name, none may be a folder, pipe or device, and the
 // longest must fit the folder.
 std::optional<Message> CheckPieceNames(platform::RunTime& runTime, const RunState& state,
-                                       const platform::InputFile& source, Checksums sums) {
+                                       const platform::InputFile& source, const Request& request) {
+    const Checksums sums = request.Sums;
     std::vector<std::string> names;
     for (int index = 0; index <= state.PieceCount; ++index)
         names.push_back(pieces::PieceName(state.SrcTitle, index));
     if (sums == Checksums::Write)
         names.push_back(sums::SumsName(state.SrcTitle));
+    for (const auto& file : RecoveryPlan(state, request.Recovery))
+        names.push_back(file.Name);
     const std::size_t limit = runTime.MaxNameLength(state.DestDir);
     for (const auto& name : names)
         if (name.size() > limit)
             return NameTooLong(TrenningError, state.DestDir + name, name.size(), limit);
-    // The names differ only in their endings: the header's and the checksum
-    // file's stand for all.
+    // The names differ only in their endings: the header's and the last one
+    // stand for all.
     for (const auto& name : {names.front(), names.back()})
         if (auto refusal = CheckNameAllowed(runTime, TrenningError, state.DestDir, name))
             return refusal;
@@ -79,7 +136,8 @@ std::optional<Message> CheckPieceNames(platform::RunTime& runTime, const RunStat
 // replaced by name; a piece replaced is still there while its successor is
 // written, so room for one more piece is kept.
 std::optional<Message> CheckSpace(platform::RunTime& runTime, const RunState& state,
-                                  Checksums sums) {
+                                  const Request& request) {
+    const Checksums sums = request.Sums;
     const platform::DiskSpace space = runTime.SpaceOf(state.DestDir);
     const auto allotted = [&](std::int64_t length) { return Allotted(space, length); };
     std::int64_t needed = allotted(pieces::HeaderLength);
@@ -94,7 +152,12 @@ std::optional<Message> CheckSpace(platform::RunTime& runTime, const RunState& st
         needed += allotted(line * (state.PieceCount + 1));
         names.push_back(sums::SumsName(state.SrcTitle));
     }
+    for (const auto& file : RecoveryPlan(state, request.Recovery))
+        needed += allotted(file.Length);
     std::int64_t givenBack = 0;
+    for (const auto& path : OldRecoveryFiles(runTime, state))
+        if (runTime.Examine(path).Kind == EntryKind::Regular)
+            givenBack += allotted(runTime.FileLength(path));
     bool replacesPiece = false;
     for (int index = 1; index <= state.PieceCount; ++index)
         names.push_back(pieces::PieceName(state.SrcTitle, index));
@@ -214,10 +277,8 @@ class PieceWriter {
 
 // The 10 bytes, written last: once every piece is on the disk, a run that stops
 // early, or a machine that stops, leaves no set that building would accept.
-void WriteHeader(OperationContext& context, RunState& state, const std::string& header,
-                 int sizeCode) {
-    const auto bytes = pieces::EncodeHeader(
-        {state.PieceCount, state.LastPieceSize, static_cast<std::uint8_t>(sizeCode)});
+void WriteHeader(OperationContext& context, RunState& state, const std::string& header) {
+    const auto bytes = HeaderBytes(state);
     TransferBuffer& MultiBuff = context.Buffers.MultiBuff;
     MultiBuff.Resize(bytes.size());
     std::copy(bytes.begin(), bytes.end(), MultiBuff.data());
@@ -253,11 +314,29 @@ std::optional<Message> Plan(platform::RunTime& runTime, const std::string& fname
     return std::nullopt;
 }
 
-Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& state) {
+// The recovery slices a share gives this set, or why it gives too many.
+std::variant<int, Message> RecoveryCount(const RecoveryShare& share, const RunState& state,
+                                         const std::string& source) {
+    const int count = share.Percent ? (share.Amount * state.PieceCount + 99) / 100 : share.Amount;
+    if (count > MaxRecovery)
+        return Message{TrenningError,
+                       std::to_string(share.Amount) + "% of " + std::to_string(state.PieceCount) +
+                           " pieces is " + std::to_string(count) +
+                           " pieces' worth of recovery data; a set gets at most " +
+                           std::to_string(MaxRecovery) + ".",
+                       MessageStyle::Exclamation, source};
+    return count;
+}
+
+Outcome Cut(const TrenRequest& given, OperationContext& context, RunState& state) {
     platform::RunTime& runTime = context.RunTime;
-    const std::string& fname = request.Source;
+    const std::string& fname = given.Source;
     if (auto refusal = Plan(runTime, fname, state))
         return Outcome::Refused(std::move(*refusal));
+    auto count = RecoveryCount(given.Recovery, state, fname);
+    if (auto* refusal = std::get_if<Message>(&count))
+        return Outcome::Refused(std::move(*refusal));
+    const Request request{given.Source, given.Sums, std::get<int>(count)};
     const int fullPieces = static_cast<int>(state.FileLength / state.PieceSize);
 
     // The source is opened before the person is asked for a folder, so that an
@@ -278,9 +357,9 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
     // One set at a time in a folder: another tren of the same name would mix its
     // pieces with these, and a build would read a set being replaced.
     const auto lock = LockFolder(context, state.DestDir, platform::LockKind::Exclusive);
-    if (auto refusal = CheckPieceNames(runTime, state, *source, request.Sums))
+    if (auto refusal = CheckPieceNames(runTime, state, *source, request))
         return Outcome::Refused(std::move(*refusal));
-    if (auto refusal = CheckSpace(runTime, state, request.Sums))
+    if (auto refusal = CheckSpace(runTime, state, request))
         return Outcome::Refused(std::move(*refusal));
     RemoveLeftovers(runTime, state.DestDir);
     const std::string header = state.DestDir + pieces::PieceName(state.SrcTitle, 0);
@@ -289,6 +368,8 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
     std::vector<std::string> stale{header};
     if (sums::SumsName(state.SrcTitle).size() <= runTime.MaxNameLength(state.DestDir))
         stale.push_back(sumsFile);
+    for (const auto& path : OldRecoveryFiles(runTime, state))
+        stale.push_back(path);
     RemoveStale(runTime, state.DestDir, stale);
 
     const int steps = fullPieces + 2;
@@ -308,8 +389,19 @@ Outcome Cut(const TrenRequest& request, OperationContext& context, RunState& sta
     checkUnchanged();
 
     writer.Finish(sumsFile);
+    if (request.Recovery > 0) {
+        // Made from the pieces as written, and before the header: a set whose
+        // header stands has its recovery files beside it.
+        const auto inputs = RecoveryInputs(state);
+        recovery::Write(runTime, state.DestDir, recovery::StemOf(inputs.back().Name), inputs,
+                        state.PieceSize, request.Recovery,
+                        [&](const std::string& path, std::int64_t length) {
+                            state.DestFile = path;
+                            context.Sink.ListWritten(WrittenLine(path, length));
+                        });
+    }
     RemoveHigherPieces(runTime, state, oldCount);
-    WriteHeader(context, state, header, pieces::SizeCodeOf(state.PieceSize));
+    WriteHeader(context, state, header);
     return Outcome::Finished();
 }
 

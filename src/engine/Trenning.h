@@ -10,6 +10,8 @@ struct TrenRequest {
     // The full path of the file to cut.
     std::string Source;
     Checksums Sums = Checksums::Skip;
+    // Recovery slices, each a piece's worth, written beside the set; none by default.
+    RecoveryShare Recovery;
 };
 
 // Cuts the source into pieces of state.PieceSize bytes named after state.SrcTitle,

@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tren::platform {
 
@@ -184,6 +185,11 @@ class RunTime : public EntryLookup {
     // live run's are never counted. Removes them where remove is set; returns how
     // many there were.
     virtual int Leftovers(const std::string& folder, bool remove) = 0;
+    // The names of the entries in folder that begin with prefix, in any case: a
+    // disk that ignores case may hold a set's names in another. None where the
+    // folder is missing.
+    virtual std::vector<std::string> NamesStartingWith(const std::string& folder,
+                                                       const std::string& prefix) = 0;
     // Whether the disk holding path has a trash (the Recycle Bin) that would take
     // the file; asked before anything is written.
     virtual bool HasTrash(const std::string& path) = 0;

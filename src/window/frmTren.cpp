@@ -281,7 +281,7 @@ void frmTren::TrenFile(std::string fname) {
     ShowChosenSize();
     Sink sink(*this);
     engine::OperationContext context{runTime_, transfers_, sink};
-    const engine::Outcome outcome = engine::Tren({fname, checksums_}, context, state_);
+    const engine::Outcome outcome = engine::Tren({fname, checksums_, recovery_}, context, state_);
     if (outcome.IsFinished()) {
         controls_.ProgressBar1.SetValue(0);
         controls_.lstFiles.AddItem("Finish Trening successfully");

@@ -72,6 +72,7 @@ class frmTren {
 
     // Trenning also writes NAME.tr.sha256 beside the set, for any system to check.
     void SetChecksums(engine::Checksums sums) { checksums_ = sums; }
+    void SetRecovery(engine::RecoveryShare share) { recovery_ = share; }
     // What building does with a file already at the rebuilt file's name; the
     // window keeps the replaced file in the disk's trash.
     void SetReplacing(engine::Replacing existing) { replacing_ = existing; }
@@ -105,6 +106,7 @@ class frmTren {
     engine::RunState state_;
     std::string AppDir;
     engine::Checksums checksums_ = engine::Checksums::Skip;
+    engine::RecoveryShare recovery_;
     engine::Replacing replacing_ = engine::Replacing::Trash;
     std::function<void(const std::string&)> waitingNotice_;
     // Held from the header's existence test to the end of its build, so that a

@@ -4,6 +4,7 @@
 #include "engine/Transfers.h"
 #include "engine/Trenning.h"
 #include "support/ForwardingRunTime.h"
+#include "support/RecordingSink.h"
 #include "support/SystemUnderTest.h"
 #include "support/TempFolder.h"
 
@@ -18,17 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempFolder;
 
-// Answers the folder question with one folder and keeps what the run listed.
-struct RecordingSink final : OperationSink {
-    std::string folder;
-    std::vector<std::string> lines;
-    int sizeCode = 0;
-    void ListWritten(const std::string& line) override { lines.push_back(line); }
-    void ProgressMax(int) override {}
-    void Progress(int) override {}
-    std::string ChooseFolder(const std::string&) override { return folder; }
-    void SizeChosen(int code) override { sizeCode = code; }
-};
+using test::RecordingSink;
 
 // A set of "name" in set, cut at 500K; the engine over this system's calls.
 struct EngineRun {
@@ -46,7 +37,7 @@ struct EngineRun {
         state.SrcTitle = name;
         state.PieceSize = 500000;
         sink.folder = set.Path();
-        return Tren({set / name, sums}, context, state);
+        return Tren({set / name, sums, {}}, context, state);
     }
     Outcome BuildInto(const std::string& header, Replacing existing = Replacing::Overwrite) {
         sink.folder = out.Path();

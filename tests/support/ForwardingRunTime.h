@@ -67,6 +67,10 @@ class ForwardingRunTime final : public platform::RunTime {
     }
     std::unique_ptr<platform::Hasher> NewSha256() override { return inner_.NewSha256(); }
     std::unique_ptr<platform::Md5Hasher> NewMd5() override { return inner_.NewMd5(); }
+    std::vector<std::string> NamesStartingWith(const std::string& folder,
+                                               const std::string& prefix) override {
+        return inner_.NamesStartingWith(folder, prefix);
+    }
     std::string LookUpEntry(const std::string& path, int attributes) override {
         return inner_.LookUpEntry(path, attributes);
     }

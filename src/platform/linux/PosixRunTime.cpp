@@ -1009,6 +1009,23 @@ std::string PosixRunTime::NameRefusal(const std::string& folder, const std::stri
     return {};
 }
 
+std::vector<std::string> PosixRunTime::NamesStartingWith(const std::string& folder,
+                                                         const std::string& prefix) {
+    std::vector<std::string> names;
+    if (sys_.ListFolder(folder.c_str(), names) != 0) {
+        if (errno == ENOENT)
+            return {};
+        Fail(errno, "Cannot read the folder", folder);
+    }
+    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    std::erase_if(names, [&](const std::string& name) {
+        return name.size() < prefix.size() ||
+               !std::equal(prefix.begin(), prefix.end(), name.begin(),
+                           [&](char a, char b) { return lower(a) == lower(b); });
+    });
+    return names;
+}
+
 int PosixRunTime::Leftovers(const std::string& folder, bool remove) {
     std::vector<std::string> names;
     if (sys_.ListFolder(folder.c_str(), names) != 0)

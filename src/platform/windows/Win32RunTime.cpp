@@ -759,6 +759,30 @@ std::string Win32RunTime::NameRefusal(const std::string&, const std::string& nam
     return {};
 }
 
+std::vector<std::string> Win32RunTime::NamesStartingWith(const std::string& folder,
+                                                         const std::string& prefix) {
+    constexpr const char* Reading = "Cannot read the folder";
+    // The system compares the pattern as it compares names: without case.
+    WIN32_FIND_DATAA found{};
+    const HANDLE search =
+        sys_.FindFirstFileA((WithTrailingSeparator(folder) + prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (IsMissing(error) || error == ERROR_NO_MORE_FILES)
+            return {};
+        Fail(error, Reading, folder);
+    }
+    std::vector<std::string> names;
+    DWORD error = NO_ERROR;
+    do
+        names.emplace_back(found.cFileName);
+    while (sys_.FindNextFileA(search, &found) || (error = ::GetLastError(), false));
+    sys_.FindClose(search);
+    if (error != ERROR_NO_MORE_FILES)
+        Fail(error, Reading, folder);
+    return names;
+}
+
 int Win32RunTime::Leftovers(const std::string& folder, bool remove) {
     constexpr const char* Looking = "Cannot look for leftovers in";
     const std::string base = WithTrailingSeparator(folder);

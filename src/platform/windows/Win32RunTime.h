@@ -34,6 +34,8 @@ class Win32RunTime final : public RunTime {
     DiskSpace SpaceOf(const std::string& folder) override;
     std::string NameRefusal(const std::string& folder, const std::string& name) override;
     int Leftovers(const std::string& folder, bool remove) override;
+    std::vector<std::string> NamesStartingWith(const std::string& folder,
+                                               const std::string& prefix) override;
     bool HasTrash(const std::string& path) override;
     std::unique_ptr<TrashedFile> MoveToTrash(const std::string& path) override;
     std::unique_ptr<InputFile> OpenInput(const std::string& path) override;
