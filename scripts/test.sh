@@ -29,21 +29,27 @@ ctest --test-dir build-asan --output-on-failure -j2
 
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
     -DTREN_WITH_QT=OFF -DTREN_WITH_TESTS=OFF -DTREN_WITH_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j2 --target tren_pieceset_fuzz
-# The fuzzer adds what it finds to its corpus: give it a copy, not fuzz/corpus.
-corpus=$(mktemp -d) artifacts=$(mktemp -d) log=$(mktemp)
-cp fuzz/corpus/* "$corpus/"
-fuzz_status=0
-# 2051 bytes hold a header and 255 eight-byte lengths.
-build-fuzz/fuzz/tren_pieceset_fuzz -max_total_time=60 -max_len=2100 \
-    -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1 || fuzz_status=$?
-if ((fuzz_status)); then
-    tail -n 60 "$log"
-    # The scratch folder goes on exit; keep the failing inputs in the output.
-    for input in "$artifacts"/*; do
-        [ -e "$input" ] && echo "fuzz: failing input $(basename "$input"):" && od -A d -t x1 "$input"
-    done
-    echo "fuzz: FAILED (status $fuzz_status)"
-    exit 1
-fi
-echo "fuzz: $(grep -E '^Done [0-9]+ runs in [0-9]+ second' "$log"), corpus $(ls "$corpus" | wc -l) inputs"
+cmake --build build-fuzz -j2 --target tren_pieceset_fuzz tren_par2_fuzz
+# TARGET CORPUS SECONDS MAX_LEN: the fuzzer adds what it finds to its corpus, so
+# it gets a copy, not the one in fuzz/.
+fuzz() {
+    local corpus artifacts log status=0
+    corpus=$(mktemp -d) artifacts=$(mktemp -d) log=$(mktemp)
+    cp "$2"/* "$corpus/"
+    "build-fuzz/fuzz/$1" -max_total_time="$3" -max_len="$4" \
+        -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1 || status=$?
+    if ((status)); then
+        tail -n 60 "$log"
+        # The scratch folder goes on exit; keep the failing inputs in the output.
+        for input in "$artifacts"/*; do
+            [ -e "$input" ] && echo "fuzz: failing input $(basename "$input"):" && od -A d -t x1 "$input"
+        done
+        echo "fuzz: $1 FAILED (status $status)"
+        exit 1
+    fi
+    echo "fuzz: $1: $(grep -E '^Done [0-9]+ runs in [0-9]+ second' "$log"), corpus $(ls "$corpus" | wc -l) inputs"
+}
+# 2051 bytes hold a header and 255 eight-byte lengths; a recovery file's packets
+# are found past garbage, so a few of them suffice.
+fuzz tren_pieceset_fuzz fuzz/corpus 60 2100
+fuzz tren_par2_fuzz fuzz/corpus-par2 45 4096

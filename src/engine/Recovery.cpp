@@ -297,6 +297,13 @@ bool Recovery::Choose() {
     }
     const par2::SetPackets& set = report_.Sets.at(*chosen_);
     sliceSize_ = static_cast<std::int64_t>(set.Main->SliceSize);
+    // A slice of another length belongs to no set of this slice size.
+    slices_.clear();
+    for (const auto& slice : set.Recovery)
+        if (slice.Length == set.Main->SliceSize)
+            slices_.push_back(slice);
+    std::sort(slices_.begin(), slices_.end(),
+              [](const auto& a, const auto& b) { return a.Exponent < b.Exponent; });
     int first = 0;
     for (const auto& id : set.Main->Recoverable) {
         Described file;
@@ -327,7 +334,7 @@ std::int64_t Recovery::LengthOf(int number) const {
 }
 
 int Recovery::SliceCount() const {
-    return chosen_ ? static_cast<int>(report_.Sets.at(*chosen_).Recovery.size()) : 0;
+    return chosen_ ? static_cast<int>(slices_.size()) : 0;
 }
 
 const Described& Recovery::Find(int number) const {
@@ -437,7 +444,6 @@ std::vector<std::pair<std::int64_t, std::int64_t>> Recovery::WholeRanges(int num
 }
 
 void Recovery::Repair(const std::vector<int>& wanted, std::int64_t end, const Delivery& deliver) {
-    const par2::SetPackets& set = report_.Sets.at(*chosen_);
     // Every slice not whole is an unknown of the one system of equations, even
     // those no one asked for.
     struct Slice {
@@ -448,9 +454,7 @@ void Recovery::Repair(const std::vector<int>& wanted, std::int64_t end, const De
     for (const auto& file : files_)
         for (int s = 0; s < file.SliceCount; ++s)
             (file.Whole[static_cast<std::size_t>(s)] ? known : unknown).push_back({&file, s});
-    std::vector<par2::RecoverySliceAt> recovery = set.Recovery;
-    std::sort(recovery.begin(), recovery.end(),
-              [](const auto& a, const auto& b) { return a.Exponent < b.Exponent; });
+    std::vector<par2::RecoverySliceAt> recovery = slices_;
     const std::size_t m = unknown.size();
     if (m == 0)
         return;

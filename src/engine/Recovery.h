@@ -133,6 +133,8 @@ class Recovery {
     std::optional<par2::Md5> chosen_;
     std::int64_t sliceSize_ = 0;
     std::vector<Described> files_;
+    // The chosen set's recovery slices, by exponent.
+    std::vector<par2::RecoverySliceAt> slices_;
     Opener open_;
 };
 
