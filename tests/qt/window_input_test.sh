@@ -9,7 +9,7 @@ set -u
 absolute() { echo "$(cd "$(dirname "$1")" && pwd -P)/$(basename "$1")"; }
 TREN=$(absolute "$1") DRAG_SOURCE=$(absolute "$2") SLOW_WRITES=$(absolute "$3")
 source "$(dirname "${BASH_SOURCE[0]}")/../support/input.sh"
-require Xvfb openbox xdotool xprop
+require Xvfb openbox xdotool xprop par2
 export XDG_DATA_HOME=$ROOT/data XDG_CONFIG_HOME=$ROOT/config XDG_CACHE_HOME=$ROOT/cache \
     XDG_RUNTIME_DIR=$ROOT/runtime TMPDIR=$ROOT QT_QPA_PLATFORM=xcb TREN_STATE_DUMP=$ROOT/state
 unset XDG_CURRENT_DESKTOP DESKTOP_SESSION QT_SCALE_FACTOR
@@ -118,6 +118,11 @@ rows=(
     'a file a build replaces goes to the trash | start; cut $W/two.bin; printf edited >$O/built/two.bin; click fltbBuild;
         answer "Select the trening files to build" $O/two.bin.tr0; answer "Select directory to build to..." $O/built;
         finished; cmp $W/two.bin $O/built/two.bin; check "the file in the trash" edited "$(cat $XDG_DATA_HOME/Trash/files/two.bin)"'
+    'a lost piece comes back from recovery files | start; cut $W/two.bin;
+        (cd $O && par2 create -q -q -s1440000 -c1 two.bin.tr.par2 two.bin.tr0 two.bin.tr1 two.bin.tr2 >/dev/null);
+        rm $O/two.bin.tr1; click fltbBuild; answer "Select the trening files to build" $O/two.bin.tr0;
+        answer "Select directory to build to..." $O/built; finished; cmp $W/two.bin $O/built/two.bin;
+        check "the line before the last" "Repaired $O/two.bin.tr1 from recovery data" "$(state list | tail -2 | head -1)"'
     'dropped name that is not UTF-8 keeps its bytes | start; drop $LATIN1; answer "Select directory to tren to..." $O;
         finished; size_is $O/${LATIN1##*/}.tr1 1440000'
     'dropped address is refused | start; drop http://example.org/two.bin; drag_says ignored;
