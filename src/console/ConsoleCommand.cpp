@@ -70,7 +70,7 @@ struct HelpWords {
 constexpr HelpWords UnixWords{
     "unlike split -b 1M, which means 1048576 bytes",
     "  tren-cli tren report.doc --size 1.44M --out /media/usb\n"
-    "  tren-cli tren backup.tar --size 5M --sums\n",
+    "  tren-cli tren backup.tar --size 5M --sums --recovery 2\n",
     "  tren-cli build /media/usb/report.doc.tr0 --out ~/restored\n"
     "  tren-cli build report.doc.tr0 --quiet && echo rebuilt",
     "  tren-cli info /media/usb/report.doc.tr0\n",
@@ -82,7 +82,7 @@ constexpr HelpWords UnixWords{
 constexpr HelpWords WindowsWords{
     "unlike Explorer's MB, which is 1048576 bytes",
     "  tren-cli tren report.doc --size 1.44M --out E:\\\n"
-    "  tren-cli tren backup.zip --size 5M --sums\n",
+    "  tren-cli tren backup.zip --size 5M --sums --recovery 2\n",
     "  tren-cli build E:\\report.doc.tr0 --out %USERPROFILE%\\restored\n"
     "  tren-cli build report.doc.tr0 --quiet && echo rebuilt",
     "  tren-cli info E:\\report.doc.tr0\n",
@@ -448,7 +448,9 @@ CommandLine::CommandLine() {
     repair->add_option("SET", header, "the set's header piece, or its NAME.tr.par2")
         ->required()
         ->check(notEmpty);
-    repair->footer(Status());
+    repair->footer(Status() +
+                   "\n\nExamples:\n  tren-cli repair backup.tar.tr0\n"
+                   "  tren-cli repair backup.tar.tr.par2   (when backup.tar.tr0 itself is lost)");
 
     unregister = app.add_subcommand(
         "unregister", "remove the .tr0 registration that tren beside this program made for you");
