@@ -19,7 +19,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 install_missing g++-mingw-w64-i686-posix cmake ninja-build googletest \
     wixl msitools unzip \
-    wine wine32:i386 wine64 fonts-wine xvfb xauth xdotool openbox libx11-dev imagemagick
+    wine wine32:i386 wine64 fonts-wine xvfb xauth xdotool openbox libx11-dev imagemagick \
+    par2
 
 # Can this kernel run 32-bit code? Wine's 32-bit loader says so at once.
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then

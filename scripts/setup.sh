@@ -13,6 +13,7 @@ packages=(
     help2man dpkg-dev file lintian appstream man-db bash-completion python3 devscripts
     librsvg2-bin
     exfat-fuse fusefat exfatprogs dosfstools
+    par2
 )
 source scripts/install-missing.sh
 install_missing "${packages[@]}"
