@@ -51,7 +51,7 @@ for row in "fat|mkfs.vfat|FAT" "exfat|mkfs.exfat|exFAT"; do
         continue
     fi
     mkdir -p "$D/set" "$D/back" "$D/case"
-    run "$ROOT" tren data.bin --size 500K --out "$D/set" --sums; expect_rc 0
+    run "$ROOT" tren data.bin --size 500K --out "$D/set" --sums --recovery 1; expect_rc 0
     unmount_disk && mount_disk "$kind" "$ROOT/$kind.img" "$D" || bad "no remount"
     run "$D" build set/data.bin.tr0 --out back; expect_rc 0
     cmp -s "$ROOT/data.bin" "$D/back/data.bin" || bad "the file built differs"
@@ -80,6 +80,9 @@ for row in "fat|mkfs.vfat|FAT" "exfat|mkfs.exfat|exFAT"; do
     run "$D" verify set/data.bin.tr0; expect_rc 1
     grep -qi 'data\.bin\.tr2' "$OUT" "$ERR" || bad "the changed piece is not named"
     done_case "$family: verify names the piece whose bytes changed"
+    run "$D" repair set/data.bin.tr0; expect_rc 0
+    run "$D" verify set/data.bin.tr0; expect_rc 0
+    done_case "$family: repair writes the piece back from recovery files named in another case"
 
     TREN_TEST_DISK=$D TREN_TEST_DISK_FAMILY=$family \
         "$TESTS" --gtest_filter=PosixRunTime.AnswersForTheDiskMounted >"$OUT" 2>"$ERR"; RC=$?
