@@ -107,6 +107,41 @@ class InputReader {
     std::unique_ptr<platform::InputFile> file_;
 };
 
+// Where slices come from: each source's bytes at an offset within its slice, and
+// what it adds, times its factor, to each output.
+struct Source {
+    std::function<void(std::int64_t offset, std::span<std::uint8_t> into)> Read;
+    std::vector<gf16::Symbol> Factors;
+};
+
+// Works through the first sliceBytes of every slice, a window at a time so that
+// memory stays within the budget however many outputs there are: each source
+// adds its window into every output's, and each output's window is then handed
+// to done, in order of offset.
+void Combine(std::int64_t sliceBytes, const std::vector<Source>& sources, std::size_t outputs,
+             const std::function<void(std::size_t output, std::int64_t offset,
+                                      std::span<const std::uint8_t> bytes)>& done) {
+    const std::size_t window = WindowFor(sliceBytes, outputs);
+    std::vector<std::uint8_t> in(window);
+    std::vector<std::vector<std::uint8_t>> out(outputs, std::vector<std::uint8_t>(window));
+    std::vector<std::uint8_t*> into;
+    for (auto& buffer : out)
+        into.push_back(buffer.data());
+    for (std::int64_t at = 0; at < sliceBytes; at += static_cast<std::int64_t>(window)) {
+        const auto length =
+            static_cast<std::size_t>(std::min<std::int64_t>(window, sliceBytes - at));
+        const auto bytes = std::span(in).first(length);
+        for (auto& buffer : out)
+            std::fill_n(buffer.begin(), length, std::uint8_t{0});
+        for (const auto& source : sources) {
+            source.Read(at, bytes);
+            gf16::MultiplyAddEach(source.Factors, bytes, std::span<std::uint8_t* const>(into));
+        }
+        for (std::size_t k = 0; k < outputs; ++k)
+            done(k, at, std::span<const std::uint8_t>(out[k]).first(length));
+    }
+}
+
 } // namespace
 
 std::string StemOf(std::string_view headerTitle) {
@@ -175,7 +210,6 @@ void Write(platform::RunTime& runTime, const std::string& folder, std::string_vi
         std::unique_ptr<platform::Md5Hasher> Hash;
     };
     std::vector<Made> made;
-    std::vector<gf16::Symbol> exponents;
     for (std::size_t v = 0; v < volumes.size(); ++v)
         for (std::uint32_t k = 0; k < volumes[v].Count; ++k) {
             const std::uint32_t exponent = volumes[v].FirstExponent + k;
@@ -183,40 +217,29 @@ void Write(platform::RunTime& runTime, const std::string& folder, std::string_vi
                             par2::RecoverySliceHasher(runTime, setId, exponent)});
         }
 
-    const std::size_t window = WindowFor(sliceSize, made.size());
-    std::vector<std::uint8_t> in(window);
-    std::vector<std::vector<std::uint8_t>> out(made.size(), std::vector<std::uint8_t>(window));
-    std::vector<std::uint8_t*> into;
-    for (auto& buffer : out)
-        into.push_back(buffer.data());
-    std::vector<std::vector<gf16::Symbol>> factors(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i)
+    std::vector<Source> sources;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        Entry& entry = entries[i];
+        Source source;
         for (const auto& slice : made)
-            factors[i].push_back(gf16::Coefficient(static_cast<int>(i), slice.Exponent));
-
-    for (std::int64_t at = 0; at < sliceSize; at += static_cast<std::int64_t>(window)) {
-        const auto length =
-            static_cast<std::size_t>(std::min<std::int64_t>(window, sliceSize - at));
-        const auto bytes = std::span(in).first(length);
-        for (auto& buffer : out)
-            std::fill_n(buffer.begin(), length, std::uint8_t{0});
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            Entry& entry = entries[i];
+            source.Factors.push_back(gf16::Coefficient(static_cast<int>(i), slice.Exponent));
+        // Each file's description is gathered from the very bytes the slices take in.
+        source.Read = [&runTime, &entry](std::int64_t at, std::span<std::uint8_t> bytes) {
             InputReader(runTime, *entry.Source).Read(at, bytes);
-            const std::int64_t inFile = std::clamp<std::int64_t>(entry.Source->Length - at, 0,
-                                                                 static_cast<std::int64_t>(length));
+            const std::int64_t inFile = std::clamp<std::int64_t>(
+                entry.Source->Length - at, 0, static_cast<std::int64_t>(bytes.size()));
             entry.Whole->Add(bytes.first(static_cast<std::size_t>(inFile)));
             if (entry.Slice)
                 entry.Slice->Add(bytes);
             entry.Crc = par2::Crc32(bytes, entry.Crc);
-            gf16::MultiplyAddEach(factors[i], bytes, std::span<std::uint8_t* const>(into));
-        }
-        for (std::size_t j = 0; j < made.size(); ++j) {
-            const auto data = std::span<const std::uint8_t>(out[j]).first(length);
-            made[j].File->WriteAt(made[j].Packet + 68 + at, data);
-            made[j].Hash->Add(data);
-        }
+        };
+        sources.push_back(std::move(source));
     }
+    Combine(sliceSize, sources, made.size(),
+            [&](std::size_t j, std::int64_t at, std::span<const std::uint8_t> data) {
+                made[j].File->WriteAt(made[j].Packet + 68 + at, data);
+                made[j].Hash->Add(data);
+            });
 
     std::vector<std::uint8_t> critical = par2::MainPacket(runTime, main);
     const auto append = [&](const std::vector<std::uint8_t>& packet) {
@@ -495,13 +518,23 @@ void Recovery::Repair(const std::vector<int>& wanted, std::int64_t end, const De
             knownFactors[k].push_back(sum);
         }
 
-    const std::int64_t sliceBytes = std::min(sliceSize_, (end + 3) / 4 * 4);
-    const std::size_t window = WindowFor(sliceBytes, rows.size());
-    std::vector<std::uint8_t> in(window);
-    std::vector<std::vector<std::uint8_t>> out(rows.size(), std::vector<std::uint8_t>(window));
-    std::vector<std::uint8_t*> into;
-    for (auto& buffer : out)
-        into.push_back(buffer.data());
+    std::vector<Source> sources;
+    for (std::size_t r = 0; r < m; ++r)
+        sources.push_back(
+            {[this, slice = recovery[r]](std::int64_t at, std::span<std::uint8_t> into) {
+                 const auto file = runTime_.OpenInput(slice.Path);
+                 ReadPadded(*file, slice.Offset + static_cast<std::int64_t>(slice.Length),
+                            slice.Offset + at, into);
+             },
+             std::move(recoveryFactors[r])});
+    for (std::size_t k = 0; k < known.size(); ++k)
+        sources.push_back({[this, slice = known[k]](std::int64_t at, std::span<std::uint8_t> into) {
+                               const auto input = open_(slice.File->Number);
+                               ReadPadded(*input,
+                                          static_cast<std::int64_t>(slice.File->File.Length),
+                                          slice.Index * sliceSize_ + at, into);
+                           },
+                           std::move(knownFactors[k])});
     struct Check {
         std::unique_ptr<platform::Md5Hasher> Slice, Whole;
         std::uint32_t Crc = 0;
@@ -509,41 +542,20 @@ void Recovery::Repair(const std::vector<int>& wanted, std::int64_t end, const De
     std::vector<Check> checks;
     for (std::size_t k = 0; k < rows.size(); ++k)
         checks.push_back({runTime_.NewMd5(), runTime_.NewMd5(), 0});
-
-    for (std::int64_t offset = 0; offset < sliceBytes;
-         offset += static_cast<std::int64_t>(window)) {
-        const auto length =
-            static_cast<std::size_t>(std::min<std::int64_t>(window, sliceBytes - offset));
-        const auto bytes = std::span(in).first(length);
-        for (auto& buffer : out)
-            std::fill_n(buffer.begin(), length, std::uint8_t{0});
-        for (std::size_t r = 0; r < m; ++r) {
-            const auto file = runTime_.OpenInput(recovery[r].Path);
-            ReadPadded(*file, recovery[r].Offset + static_cast<std::int64_t>(recovery[r].Length),
-                       recovery[r].Offset + offset, bytes);
-            gf16::MultiplyAddEach(recoveryFactors[r], bytes, std::span<std::uint8_t* const>(into));
-        }
-        for (std::size_t k = 0; k < known.size(); ++k) {
-            const Described& file = *known[k].File;
-            const auto input = open_(file.Number);
-            ReadPadded(*input, static_cast<std::int64_t>(file.File.Length),
-                       known[k].Index * sliceSize_ + offset, bytes);
-            gf16::MultiplyAddEach(knownFactors[k], bytes, std::span<std::uint8_t* const>(into));
-        }
-        for (std::size_t k = 0; k < rows.size(); ++k) {
-            const Slice& slice = unknown[rows[k]];
-            const std::int64_t fileLength = static_cast<std::int64_t>(slice.File->File.Length);
-            const std::int64_t start = slice.Index * sliceSize_ + offset;
-            const auto data = std::span<const std::uint8_t>(out[k]).first(length);
-            checks[k].Slice->Add(data);
-            checks[k].Crc = par2::Crc32(data, checks[k].Crc);
-            const auto inFile =
-                std::clamp<std::int64_t>(fileLength - start, 0, static_cast<std::int64_t>(length));
-            checks[k].Whole->Add(data.first(static_cast<std::size_t>(inFile)));
-            if (inFile > 0)
-                deliver(slice.File->Number, start, data.first(static_cast<std::size_t>(inFile)));
-        }
-    }
+    const std::int64_t sliceBytes = std::min(sliceSize_, (end + 3) / 4 * 4);
+    Combine(sliceBytes, sources, rows.size(),
+            [&](std::size_t k, std::int64_t offset, std::span<const std::uint8_t> data) {
+                const Slice& slice = unknown[rows[k]];
+                const std::int64_t start = slice.Index * sliceSize_ + offset;
+                checks[k].Slice->Add(data);
+                checks[k].Crc = par2::Crc32(data, checks[k].Crc);
+                const auto inFile = static_cast<std::size_t>(std::clamp<std::int64_t>(
+                    static_cast<std::int64_t>(slice.File->File.Length) - start, 0,
+                    static_cast<std::int64_t>(data.size())));
+                checks[k].Whole->Add(data.first(inFile));
+                if (inFile > 0)
+                    deliver(slice.File->Number, start, data.first(inFile));
+            });
     for (std::size_t k = 0; k < rows.size(); ++k) {
         const Slice& slice = unknown[rows[k]];
         const Described& file = *slice.File;
