@@ -25,6 +25,7 @@ struct Way {
     decltype(FaultyCalls::FailWith) error;
     bool sums = false;     // with a checksum file written and checked
     bool relative = false; // the header built by a name relative to the current directory
+    int recovery = 0;      // recovery slices written, and checked by the build
 };
 
 Files In(const std::string& folder) {
@@ -48,6 +49,7 @@ class FaultTableTest : public testing::TestWithParam<Way> {
         ui.calls.FailAt = failAt;
         ui.calls.Made.clear();
         ui.form.SetChecksums(GetParam().sums ? engine::Checksums::Write : engine::Checksums::Skip);
+        ui.form.SetRecovery({GetParam().recovery, false});
         ui.SelectSize(4); // 500K
     }
 
@@ -147,7 +149,7 @@ TEST_P(FaultTableTest, BuildLosesNothingWhicheverCallFails) {
 
 // Each road this system has, with a full disk (the header named by its full path)
 // and with an I/O error (the header named from the current directory); and the
-// checksum file on the first.
+// checksum file and the recovery files on the first.
 std::vector<Way> Ways() {
     std::vector<Way> ways;
     for (const Road road : Roads) {
@@ -156,6 +158,7 @@ std::vector<Way> Ways() {
         ways.push_back({name + "_io_error", road, IoError, false, true});
     }
     ways.push_back({"checksums_io_error", Roads[0], IoError, true, true});
+    ways.push_back({"recovery_files_io_error", Roads[0], IoError, false, false, 1});
     return ways;
 }
 
