@@ -15,11 +15,11 @@
 #
 # Measured on a 2-core Debian 12 machine, on its disk: 1000000000 bytes at 5M
 # (200 pieces and the header), 5 runs, medians of wall seconds and peak RSS:
-#   tren, no recovery          0.60 s    5.8 MiB
-#   tren --recovery 3          2.72 s   31.8 MiB   par2 -c3    6.24 s   23.8 MiB   tren/par2 0.44
-#   tren --recovery 26         5.44 s   57.8 MiB   par2 -c26  13.5 s   133.7 MiB   tren/par2 0.40
-# The recovery files alone (tren --recovery N less the plain tren) take 0.34 and
-# 0.36 of par2's time.
+#   tren, no recovery          0.60 s    5.7 MiB
+#   tren --recovery 3          2.61 s   32.1 MiB   par2 -c3    6.28 s   23.8 MiB   tren/par2 0.42
+#   tren --recovery 26         5.35 s   58.1 MiB   par2 -c26  13.5 s   133.7 MiB   tren/par2 0.40
+# The recovery files alone (tren --recovery N less the plain tren) take 0.32 and
+# 0.35 of par2's time.
 set -euo pipefail
 
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
