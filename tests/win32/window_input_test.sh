@@ -14,7 +14,7 @@ WINE_RUN=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd -P)/wine-run
 WINEPREFIX=${WINEPREFIX:?a Wine prefix of the test run}
 [[ -n ${DISPLAY:-} ]] || { echo "SKIP: no display" && exit 77; }
 source "$(dirname "${BASH_SOURCE[0]}")/../support/input.sh"
-require xdotool xprop openbox
+require xdotool xprop openbox par2
 start_window_manager
 
 probe() { "$WINE_RUN" "$PROBE" "$@" | tr -d '\r'; }
@@ -63,6 +63,15 @@ tab_order() { # ID...
     for _ in "$@"; do order+="$(probe focus) " && keys Tab; done
     check "the order Tab takes" "$* " "$order"
 }
+# Recovery files par2 makes for the set cut into C:\TEMP, and then one of its pieces lost.
+lose_with_recovery() { # PIECE
+    (cd "$(dirname $(TEMP_SET whole.bin.tr0))" && par2 create -q -q -s1440000 -c1 whole.bin.tr.par2 \
+        whole.bin.tr? >/dev/null && rm "$1")
+}
+repaired_line() { # PIECE: the list's line before the last
+    check "the line before the last" "Repaired C:\\TEMP\\$1 from recovery data" \
+        "$(probe list "Finish building successfully" | tail -2 | head -1)"
+}
 box_says() { [[ $(probe dialog 30) == *"$1"* ]] || fail "no box saying '$1'"; } # TEXT
 registered() { check "HKCU\\Software\\Classes\\$1" "$2" "$(probe registered "$1")"; } # KEY VALUE
 scrolls_to_widest() {
@@ -110,6 +119,9 @@ rows=(
     'a set opened is built | start; cut_at $AT_144M; stop $tren_pid; sleep 2;
         launch "C:\\TEMP\\whole.bin.tr0"; probe answer cancel; listed "Finish building successfully";
         cmp $W/whole.bin $(TEMP_SET whole.bin); shows 101 "C:\\TEMP\\whole.bin.tr0"; shows 105 "1.44M Bytes"'
+    'a set with a lost piece is built from its recovery files | start; cut_at $AT_144M; stop $tren_pid;
+        lose_with_recovery whole.bin.tr2; sleep 2; launch "C:\\TEMP\\whole.bin.tr0"; probe answer cancel;
+        listed "Finish building successfully"; cmp $W/whole.bin $(TEMP_SET whole.bin); repaired_line whole.bin.tr2'
     # A box shown before the window stands in the middle of the screen.
     'a missing set | launch "\"$(win $W/missing.tr0)\""; box_says "File is not exist."; centred "Building Error" 20 40'
 )
