@@ -2,11 +2,11 @@
 
 #include "engine/Galois16.h"
 #include "engine/PieceSet.h"
+#include "engine/Sums.h"
 #include "platform/RunTime.h"
 #include "platform/RunTimeError.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 #include <set>
 
@@ -32,16 +32,13 @@ bool EndsWithCaseless(std::string_view text, std::string_view end) {
            StartsWithCaseless(text.substr(text.size() - end.size()), end);
 }
 
-// The number a piece's name ends in, ".tr12" giving 12 and the header's ".tr0"
-// giving 0; -1 for a name that ends in none.
+// The number a piece's name ends in, as the checksum file matches it, and 0 for
+// the header's ".tr0"; -1 for a name that ends in neither.
 int NumberOf(std::string_view name) {
-    std::size_t digits = 0;
-    while (digits < name.size() && digits < 4 &&
-           std::isdigit(static_cast<unsigned char>(name[name.size() - 1 - digits])))
-        ++digits;
-    if (digits == 0 || !EndsWithCaseless(name.substr(0, name.size() - digits), ".tr"))
-        return -1;
-    return std::stoi(std::string(name.substr(name.size() - digits)));
+    if (EndsWithCaseless(name, ".tr0"))
+        return 0;
+    const int number = sums::PieceNumberOf(name);
+    return number > 0 ? number : -1;
 }
 
 std::int64_t Padded(std::int64_t length) {

@@ -133,37 +133,5 @@ INSTANTIATE_TEST_SUITE_P(
                         "1 piece is not whole: 1 slice is missing, the recovery files hold 0"}),
     [](const testing::TestParamInfo<Row>& info) { return info.param.Name; });
 
-// Recovery files of another set, or of an older cut of this one, given this
-// set's names: nothing is repaired from them.
-TEST_F(RecoveryTest, ForeignRecoveryFilesAreIgnored) {
-    ASSERT_TRUE(Cut("data.bin", 1).IsFinished());
-    const auto names = {std::string("data.bin.tr.par2"), std::string("data.bin.tr.vol0+1.par2")};
-    std::vector<std::vector<std::uint8_t>> older;
-    for (const auto& name : names)
-        older.push_back(Read(set / name));
-    source = test::RandomBytes(source.size(), 8);
-    ASSERT_TRUE(Cut("data.bin", 0).IsFinished());
-    for (const auto& name : names)
-        EXPECT_FALSE(fs::exists(fs::u8path(set / name))) << "a plain cut removes " << name;
-    std::size_t k = 0;
-    for (const auto& name : names)
-        test::WriteFile(set / name, older[k++]);
-    fs::remove(fs::u8path(PathOf(3)));
-
-    recovery::Recovery recovery(runTime, set.Path() + platform::PathSeparator, "data.bin.tr");
-    EXPECT_EQ(recovery.FileCount(), 2);
-    ASSERT_TRUE(recovery.Choose());
-    EXPECT_FALSE(recovery.Verify([&](int number) { return runTime.OpenInput(PathOf(number)); }));
-    EXPECT_EQ(recovery.Ignored(), "the recovery files describe an older cut of this set");
-    sink.folder = out.Path();
-    RunState state;
-    const Outcome built = Build({PathOf(0), Replacing::Overwrite}, context, state);
-    ASSERT_EQ(built.What(), Outcome::Kind::Refused);
-    EXPECT_EQ(built.Refusal().Text,
-              "Piece file is missing: " + PathOf(3) +
-                  " (recovery files not used: the recovery files describe an older cut of this "
-                  "set)");
-}
-
 } // namespace
 } // namespace tren::engine
